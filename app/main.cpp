@@ -1,0 +1,88 @@
+// aseview: shows the one triangle mesh of an ASE file in a GLUT window.
+#include "app/viewer_state.h"
+#include "input/commands.h"
+#include "input/pointer.h"
+#include "mesh/ase_reader.h"
+#include "mesh/mesh_dump.h"
+#include "platform/memory_status.h"
+#include "render/scene.h"
+
+#include <GL/glut.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+bool is(const char* argument, const char* option) { return std::strcmp(argument, option) == 0; }
+
+// Moves from an option to its value; an option at the end has none to take.
+int take_value(int argc, char** argv, int option_index) {
+    if (option_index + 1 >= argc) {
+        std::printf("%s needs a path after it\n", argv[option_index]);
+        std::exit(1);
+    }
+    return option_index + 1;
+}
+
+// Each pass tests the current argument against the three options in turn;
+// an option that takes a value moves on to it first, so the later tests of
+// the same pass look at that value.
+void parse_args(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (is(argv[i], "-m")) {
+            i = take_value(argc, argv, i);
+            viewer_state.model_path = argv[i];
+            std::printf("Model to load = %s\n", argv[i]);
+            viewer_state.model_given = 1;
+        }
+        if (is(argv[i], "-morph")) {
+            if (viewer_state.model_given == 0) {
+                std::printf("Must specify first model if choosing morph option\n");
+                std::exit(1);
+            }
+            i = take_value(argc, argv, i);
+            std::printf("model to morph too %s\n", argv[i]);
+        }
+        if (is(argv[i], "-h") || is(argv[i], "help")) {
+            std::printf("Help Option\t**************\n\t-m specfies model to load\n"
+                        "\t-morph specfies which model to morph too\n");
+            std::exit(1);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Console lines appear as they are printed, also when piped to a log.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    viewer_state.mem_status = new (std::nothrow) memory_status{};
+    if (viewer_state.mem_status == nullptr) {
+        std::printf("cannot reserve the memory status record\n");
+        return 1;
+    }
+    parse_args(argc, argv);
+    load_ase(viewer_state.model_given == 1 ? viewer_state.model_path : "simple.ase");
+
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(viewer_state.window_width, viewer_state.window_height);
+    glutCreateWindow("various stuff- vertex colors - ASE files");
+    init_scene();
+
+    glutDisplayFunc(on_display);
+    glutReshapeFunc(on_reshape);
+    glutMouseFunc(on_mouse);
+    glutMotionFunc(on_motion);
+    glutKeyboardFunc(on_keyboard);
+    glutIdleFunc(on_idle);
+    build_menu();
+
+    dump_data();
+    dump_norm();
+    dump_vnorm();
+    glutMainLoop();
+    return 0;
+}

@@ -1,0 +1,7 @@
+#include "input/pointer.h"
+
+void on_mouse(int, int, int, int) {}
+
+void on_motion(int, int) {}
+
+void on_idle() {}

@@ -1,0 +1,250 @@
+#include "mesh/ase_reader.h"
+
+#include "mesh/mesh_store.h"
+#include "mesh/text_scanner.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using keyword_handler = void (*)(text_scanner&);
+
+mesh_store_t& store = mesh_store;
+
+bool in_range(int32_t index, int32_t count, const void* array) {
+    return array != nullptr && index >= 0 && index < count;
+}
+
+// Reads one count; false (and nothing changes) when no number follows.
+bool read_count(text_scanner& s, int32_t& count) { return scan(s, "%i", &count) == 1; }
+
+void read_num_vertex(text_scanner& s) {
+    if (store.mesh_loaded == 1) {
+        std::printf("Sorry. only have support for a single mesh\n");
+        std::exit(1);
+    }
+    int32_t count;
+    if (!read_count(s, count))
+        return;
+    store.num_vertex = count;
+    std::printf("Amount of Vertices in this mesh %i\n", count);
+    alloc_data(count);
+    store.mesh_loaded = 1;
+}
+
+void read_num_faces(text_scanner& s) {
+    int32_t count;
+    if (!read_count(s, count))
+        return;
+    store.num_faces = count;
+    std::printf("Amount of faces in this mesh %i\n", count);
+    alloc_faces(count);
+}
+
+void read_vertex(text_scanner& s) {
+    int32_t i;
+    float x, y, z;
+    const bool got_index = scan(s, "%i", &i) == 1;
+    if (scan(s, "%f %f %f", &x, &y, &z) != 3 || !got_index ||
+        !in_range(i, store.num_vertex, store.v_data))
+        return;
+    d_data& vertex = store.v_data[i];
+    vertex.index = i;
+    vertex.pos[0] = x;
+    vertex.pos[1] = y;
+    vertex.pos[2] = -z;
+}
+
+void read_face(text_scanner& s) {
+    int32_t i, a, b, c;
+    const bool got_index = scan(s, "%i:", &i) == 1;
+    if (scan(s, "\tA:\t%d B:\t%d C:\t%d", &a, &b, &c) != 3 || !got_index ||
+        !in_range(i, store.num_faces, store.f_list))
+        return;
+    f_data& face = store.f_list[i];
+    face.vert[0] = a;
+    face.vert[1] = b;
+    face.vert[2] = c;
+}
+
+// Texture faces are numbered like faces, so the array gets one per face.
+// The numbers after the count reach the store only in the rare file where
+// they stand right after it; exporter files open the vertex list there.
+void read_num_tvertex(text_scanner& s) {
+    int32_t n;
+    float st[2];
+    const bool got_n = scan(s, "%i", &n) == 1;
+    alloc_tfaces(store.f_list != nullptr ? store.num_faces : 0);
+    const int got = scan(s, "%f %f", &st[0], &st[1]);
+    if (!got_n || got < 1 || !in_range(n, store.num_vertex, store.v_data))
+        return;
+    store.v_data[n].u = st[0];
+    if (got == 2)
+        store.v_data[n].v = st[1];
+}
+
+void read_tface(text_scanner& s) {
+    int32_t i, a, b, c;
+    const bool got_index = scan(s, "%i", &i) == 1;
+    if (scan(s, "%i %i %i", &a, &b, &c) != 3 || !got_index ||
+        !in_range(i, store.num_tfaces, store.t_list))
+        return;
+    t_face& face = store.t_list[i];
+    face.tvert[0] = a;
+    face.tvert[1] = b;
+    face.tvert[2] = c;
+}
+
+// The offsets apply to the vertex whose number record 0 holds.
+d_data* offset_vertex() {
+    if (!in_range(0, store.num_vertex, store.v_data))
+        return nullptr;
+    const int32_t k = store.v_data[0].index;
+    return in_range(k, store.num_vertex, store.v_data) ? &store.v_data[k] : nullptr;
+}
+
+void read_u_offset(text_scanner& s) {
+    float r;
+    d_data* vertex = offset_vertex();
+    if (scan(s, "%f", &r) == 1 && vertex != nullptr)
+        vertex->u += r;
+}
+
+void read_v_offset(text_scanner& s) {
+    float r;
+    d_data* vertex = offset_vertex();
+    if (scan(s, "%f", &r) == 1 && vertex != nullptr)
+        vertex->v += r;
+}
+
+void read_face_normal(text_scanner& s) {
+    int32_t i;
+    float x, y, z;
+    if (scan(s, "%i %f %f %f", &i, &x, &y, &z) != 4)
+        return;
+    if (in_range(i, store.num_faces, store.f_list)) {
+        f_data& face = store.f_list[i];
+        face.norm[0] = x;
+        face.norm[1] = y;
+        face.norm[2] = z;
+    }
+    store.normal_face = i;
+}
+
+// Vertex normals belong to the corners of the latest face normal, in file
+// order. A line naming a vertex outside the array still takes its corner,
+// so the faces after it keep their corners.
+void read_vertex_normal(text_scanner& s) {
+    int32_t i;
+    float x, y, z;
+    const bool got_index = scan(s, "%i", &i) == 1;
+    if (scan(s, "%f %f %f", &x, &y, &z) != 3 || !got_index)
+        return;
+    if (in_range(i, store.num_vertex, store.v_data)) {
+        d_data& vertex = store.v_data[i];
+        vertex.norm[0] = x;
+        vertex.norm[1] = y;
+        vertex.norm[2] = -z;
+        if (in_range(store.normal_face, store.num_faces, store.f_list))
+            store.f_list[store.normal_face].nvert[store.normal_corner] = i;
+    }
+    store.normal_corner = (store.normal_corner + 1) % 3;
+}
+
+void read_num_cvertex(text_scanner& s) {
+    int32_t count;
+    if (!read_count(s, count))
+        return;
+    store.num_cvertex = count;
+    alloc_colors(count);
+}
+
+void read_vertex_color(text_scanner& s) {
+    int32_t i;
+    float r, g, b;
+    const bool got_index = scan(s, "%i", &i) == 1;
+    if (scan(s, "%f %f %f", &r, &g, &b) != 3 || !got_index ||
+        !in_range(i, store.num_cvertex, store.v_color))
+        return;
+    c_data& color = store.v_color[i];
+    color.rgb[0] = r;
+    color.rgb[1] = g;
+    color.rgb[2] = b;
+}
+
+void read_num_cvfaces(text_scanner& s) {
+    int32_t count;
+    if (read_count(s, count))
+        store.num_cvfaces = count;
+}
+
+void read_color_face(text_scanner& s) {
+    int32_t i, a, b, c;
+    const bool got_index = scan(s, "%i", &i) == 1;
+    if (scan(s, "%i %i %i", &a, &b, &c) != 3 || !got_index ||
+        !in_range(i, store.num_faces, store.f_list))
+        return;
+    f_data& face = store.f_list[i];
+    face.cvert[0] = a;
+    face.cvert[1] = b;
+    face.cvert[2] = c;
+}
+
+struct keyword {
+    const char* name;
+    keyword_handler handler;
+};
+
+const keyword keywords[] = {
+    {"*MESH_NUMVERTEX", read_num_vertex},     {"*MESH_NUMFACES", read_num_faces},
+    {"*MESH_VERTEX", read_vertex},            {"*MESH_FACE", read_face},
+    {"*MESH_NUMTVERTEX", read_num_tvertex},   {"*MESH_TFACE", read_tface},
+    {"*UVW_U_OFFSET", read_u_offset},         {"*UVW_V_OFFSET", read_v_offset},
+    {"*MESH_FACENORMAL", read_face_normal},   {"*MESH_VERTEXNORMAL", read_vertex_normal},
+    {"*MESH_NUMCVERTEX", read_num_cvertex},   {"*MESH_VERTCOL", read_vertex_color},
+    {"*MESH_NUMCVFACES", read_num_cvfaces},   {"*MESH_CFACE", read_color_face},
+};
+
+keyword_handler find_handler(const char* token) {
+    for (const keyword& k : keywords)
+        if (std::strcmp(token, k.name) == 0)
+            return k.handler;
+    return nullptr;
+}
+
+// The stream's length, or -1 when it cannot be measured (a pipe).
+long stream_length(std::FILE* stream) {
+    if (std::fseek(stream, 0, SEEK_END) != 0)
+        return -1;
+    const long length = std::ftell(stream);
+    std::rewind(stream);
+    return length;
+}
+
+} // namespace
+
+void scan_ase(std::FILE* stream) {
+    static text_scanner scanner;
+    const long length = stream_length(stream);
+    std::rewind(stream);
+    store.record_limit = length >= 0 ? length : INT32_MAX;
+    scan_start(scanner, stream);
+    char token[256];
+    while (scan(scanner, "%255s", token) == 1) {
+        if (keyword_handler handler = find_handler(token))
+            handler(scanner);
+        else
+            discard_line(scanner);
+    }
+}
+
+void load_ase(const char* path) {
+    std::FILE* stream = std::fopen(path, "r");
+    if (stream == nullptr) {
+        std::printf("File not there or something ;|\n");
+        std::exit(1);
+    }
+    scan_ase(stream);
+    std::fclose(stream);
+}

@@ -1,0 +1,12 @@
+// Reads the one mesh of an ASE model file into the mesh store.
+#pragma once
+
+#include <cstdio>
+
+// Opens `path` as text and scans it; a file that cannot be opened prints
+// "File not there or something ;|" and ends the process with status 1.
+void load_ase(const char* path);
+
+// Scans `stream` from its start: fourteen keywords are read, every other
+// token is skipped with the rest of its line.
+void scan_ase(std::FILE* stream);

@@ -1,0 +1,59 @@
+// The one triangle mesh the viewer shows: flat arrays of fixed-layout records,
+// indexed directly with the record numbers written in the model file.
+#pragma once
+
+#include <cstdint>
+
+struct d_data {
+    float pos[3];  // position; z negated relative to the file
+    float norm[3]; // vertex normal; z negated relative to the file
+    float u, v;    // texture coordinate, changed only by the reader's offset rules
+    int32_t index; // the vertex's own number from its *MESH_VERTEX line
+};
+
+struct f_data {
+    float norm[3];    // face normal exactly as in the file
+    int32_t cvert[3]; // colour-vertex index of each corner, into v_color
+    int32_t vert[3];  // vertex index of each corner, into v_data
+    int32_t nvert[3]; // vertex whose normal each corner uses
+};
+
+struct t_face {
+    int32_t tvert[3]; // texture-vertex numbers of the corners
+};
+
+struct c_data {
+    float rgb[3]; // red, green, blue as in the file
+};
+
+struct mesh_store_t {
+    int32_t num_vertex = 0;  // from *MESH_NUMVERTEX
+    int32_t num_faces = 0;   // from *MESH_NUMFACES
+    int32_t num_cvertex = 0; // from *MESH_NUMCVERTEX
+    int32_t num_cvfaces = 0; // from *MESH_NUMCVFACES; kept, read by nobody
+    int32_t num_tfaces = 0;  // records in t_list, which no count keyword sizes
+    d_data* v_data = nullptr;
+    f_data* f_list = nullptr;
+    t_face* t_list = nullptr;
+    c_data* v_color = nullptr;
+    int32_t mesh_loaded = 0;   // 1 once *MESH_NUMVERTEX was handled: one mesh per file
+    int32_t normal_face = 0;   // face of the most recent *MESH_FACENORMAL
+    int32_t normal_corner = 0; // corner (0..2) the next *MESH_VERTEXNORMAL fills; never reset
+    // Largest count an array may be given. The reader sets it to the file's
+    // length, since every record needs at least one byte of the file; a larger
+    // count is refused like an allocation that cannot be had.
+    int64_t record_limit = INT32_MAX;
+};
+
+extern mesh_store_t mesh_store;
+
+// Each allocates `count` zeroed records, replacing (and dropping) any earlier
+// array of its kind. A negative count or one that cannot be had prints the
+// array's error line and ends the process with status 1.
+void alloc_data(int32_t count);
+void alloc_faces(int32_t count);
+void alloc_tfaces(int32_t count);
+void alloc_colors(int32_t count);
+
+// Prints "free ants" and releases the four arrays; counts and flags stay.
+void free_mesh();

@@ -1,0 +1,13 @@
+// The machine's physical memory, as the statistics panel shows it.
+#pragma once
+
+#include <cstdint>
+
+struct memory_status {
+    uint32_t memory_load;        // percent of physical memory in use, 0..100
+    uint64_t total_physical;     // bytes of physical memory installed
+    uint64_t available_physical; // bytes available for new allocations
+};
+
+// Fills `status` from the kernel's figures; a figure it cannot read stays 0.
+void query_memory_status(memory_status* status);

@@ -1,0 +1,180 @@
+#include "support/x_display.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+namespace {
+
+pid_t xvfb_pid = 0;
+
+void stop_xvfb() {
+    if (xvfb_pid > 0) {
+        kill(xvfb_pid, SIGTERM);
+        waitpid(xvfb_pid, nullptr, 0);
+        xvfb_pid = 0;
+    }
+}
+
+// Xvfb picks a free display number and writes it to the pipe once it
+// accepts connections, so there is no race and no fixed number to collide.
+std::string start_xvfb() {
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    xvfb_pid = fork();
+    if (xvfb_pid == 0) {
+        close(fds[0]);
+        const int null_fd = open("/dev/null", O_WRONLY);
+        dup2(null_fd, 1);
+        dup2(null_fd, 2);
+        const std::string fd_text = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number.push_back(c);
+    close(fds[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
+    std::atexit(stop_xvfb);
+    return ":" + number;
+}
+
+Window find_in_tree(Display* display, Window parent, const std::string& title) {
+    Window root_return, parent_return, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, parent, &root_return, &parent_return, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+        char* name = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(display, children[i], &name) && name != nullptr) {
+            if (title == name && XGetWindowAttributes(display, children[i], &attributes) &&
+                attributes.map_state == IsViewable)
+                found = children[i];
+            XFree(name);
+        }
+        if (found == 0)
+            found = find_in_tree(display, children[i], title);
+    }
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+unsigned keycode_of(const char* keysym_name) {
+    Display* display = test_display();
+    return XKeysymToKeycode(display, XStringToKeysym(keysym_name));
+}
+
+} // namespace
+
+Display* test_display() {
+    static Display* display = [] {
+        const std::string name = start_xvfb();
+        setenv("DISPLAY", name.c_str(), 1);
+        Display* opened = XOpenDisplay(name.c_str());
+        if (opened == nullptr)
+            throw std::runtime_error("cannot open " + name);
+        return opened;
+    }();
+    return display;
+}
+
+Window find_window(const std::string& title, double timeout_seconds) {
+    Display* display = test_display();
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
+    do {
+        if (Window window = find_in_tree(display, DefaultRootWindow(display), title))
+            return window;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return 0;
+}
+
+window_image capture_window(Window window) {
+    Display* display = test_display();
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    window_image image;
+    image.width = attributes.width;
+    image.height = attributes.height;
+    XImage* x_image =
+        XGetImage(display, window, 0, 0, image.width, image.height, AllPlanes, ZPixmap);
+    if (x_image == nullptr)
+        return window_image{};
+    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            image.pixels[static_cast<size_t>(y) * image.width + x] =
+                static_cast<uint32_t>(XGetPixel(x_image, x, y)) & 0xffffff;
+    XDestroyImage(x_image);
+    return image;
+}
+
+void save_png(const window_image& image, const std::string& path) {
+    std::vector<unsigned char> rgb;
+    rgb.reserve(image.pixels.size() * 3);
+    for (uint32_t pixel : image.pixels) {
+        rgb.push_back(static_cast<unsigned char>(red_of(pixel)));
+        rgb.push_back(static_cast<unsigned char>(green_of(pixel)));
+        rgb.push_back(static_cast<unsigned char>(blue_of(pixel)));
+    }
+    stbi_write_png(path.c_str(), image.width, image.height, 3, rgb.data(), image.width * 3);
+}
+
+void move_pointer(Window window, int x, int y) {
+    Display* display = test_display();
+    int root_x = 0, root_y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &root_x, &root_y,
+                          &child);
+    XTestFakeMotionEvent(display, DefaultScreen(display), root_x, root_y, CurrentTime);
+    XSync(display, False);
+}
+
+void press_button(int button) {
+    XTestFakeButtonEvent(test_display(), button, True, CurrentTime);
+    XSync(test_display(), False);
+}
+
+void release_button(int button) {
+    XTestFakeButtonEvent(test_display(), button, False, CurrentTime);
+    XSync(test_display(), False);
+}
+
+void press_key(const char* keysym_name) {
+    XTestFakeKeyEvent(test_display(), keycode_of(keysym_name), True, CurrentTime);
+    XSync(test_display(), False);
+}
+
+void release_key(const char* keysym_name) {
+    XTestFakeKeyEvent(test_display(), keycode_of(keysym_name), False, CurrentTime);
+    XSync(test_display(), False);
+}
+
+// Without a window manager the keyboard focus follows the pointer, so the
+// pointer is put inside the window before the key goes out.
+void type_key(Window window, const char* keysym_name) {
+    move_pointer(window, 320, 240);
+    press_key(keysym_name);
+    release_key(keysym_name);
+}
