@@ -1,0 +1,3 @@
+#include "image/env_texture.h"
+
+void init_env_texture() {}

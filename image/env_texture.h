@@ -1,0 +1,7 @@
+// The sphere-mapped environment texture, built once from "map2.tga".
+#pragma once
+
+// Loads "map2.tga" from the current directory into a mipmapped texture whose
+// name goes to viewer_state.texture_id, with sphere-map coordinate generation
+// configured (not enabled). A map that cannot be loaded ends the process.
+void init_env_texture();
