@@ -1,0 +1,79 @@
+#include "tools/x_capture.h"
+
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <thread>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+namespace {
+
+Window find_in_tree(Display* display, Window parent, const std::string& title) {
+    Window root_return, parent_return, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, parent, &root_return, &parent_return, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+        char* name = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(display, children[i], &name) && name != nullptr) {
+            if (title == name && XGetWindowAttributes(display, children[i], &attributes) &&
+                attributes.map_state == IsViewable)
+                found = children[i];
+            XFree(name);
+        }
+        if (found == 0)
+            found = find_in_tree(display, children[i], title);
+    }
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
+Window wait_for_window(Display* display, const std::string& title, double timeout_seconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
+    do {
+        if (Window window = find_in_tree(display, DefaultRootWindow(display), title))
+            return window;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return 0;
+}
+
+window_image capture_window(Display* display, Window window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return window_image{};
+    window_image image;
+    image.width = attributes.width;
+    image.height = attributes.height;
+    XImage* x_image =
+        XGetImage(display, window, 0, 0, image.width, image.height, AllPlanes, ZPixmap);
+    if (x_image == nullptr)
+        return window_image{};
+    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            image.pixels[static_cast<size_t>(y) * image.width + x] =
+                static_cast<uint32_t>(XGetPixel(x_image, x, y)) & 0xffffff;
+    XDestroyImage(x_image);
+    return image;
+}
+
+bool save_png(const window_image& image, const std::string& path) {
+    std::vector<unsigned char> rgb;
+    rgb.reserve(image.pixels.size() * 3);
+    for (uint32_t pixel : image.pixels) {
+        rgb.push_back(static_cast<unsigned char>(red_of(pixel)));
+        rgb.push_back(static_cast<unsigned char>(green_of(pixel)));
+        rgb.push_back(static_cast<unsigned char>(blue_of(pixel)));
+    }
+    return stbi_write_png(path.c_str(), image.width, image.height, 3, rgb.data(),
+                          image.width * 3) != 0;
+}
