@@ -2,6 +2,7 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -46,22 +47,35 @@ Window wait_for_window(Display* display, const std::string& title, double timeou
     return 0;
 }
 
+// X can only read the part of a window that lies on the screen; without a
+// window manager the viewer sits at (-1, -1), so the part off the screen is
+// left black and the image keeps the window's own coordinates.
 window_image capture_window(Display* display, Window window) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes))
         return window_image{};
+    int root_x = 0, root_y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, attributes.root, 0, 0, &root_x, &root_y, &child);
+    const int screen_width = WidthOfScreen(attributes.screen);
+    const int screen_height = HeightOfScreen(attributes.screen);
+    const int left = root_x < 0 ? -root_x : 0, top = root_y < 0 ? -root_y : 0;
+    const int right = std::min(attributes.width, screen_width - root_x);
+    const int bottom = std::min(attributes.height, screen_height - root_y);
     window_image image;
     image.width = attributes.width;
     image.height = attributes.height;
-    XImage* x_image =
-        XGetImage(display, window, 0, 0, image.width, image.height, AllPlanes, ZPixmap);
+    image.pixels.assign(static_cast<size_t>(image.width) * image.height, 0);
+    if (right <= left || bottom <= top)
+        return image;
+    XImage* x_image = XGetImage(display, window, left, top, static_cast<unsigned>(right - left),
+                                static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
     if (x_image == nullptr)
         return window_image{};
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x)
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
             image.pixels[static_cast<size_t>(y) * image.width + x] =
-                static_cast<uint32_t>(XGetPixel(x_image, x, y)) & 0xffffff;
+                static_cast<uint32_t>(XGetPixel(x_image, x - left, y - top)) & 0xffffff;
     XDestroyImage(x_image);
     return image;
 }
