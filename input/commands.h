@@ -1,5 +1,25 @@
 // Single-letter commands from the keyboard and the right-button menu.
+//
+// Keys (lower case only; every other key is ignored):
+//   b   smear both axes            x   smear X only, or neither after 'b'
+//   y   smear Y only, or neither after 'b'
+//   r   drags rotate / drags smear  f   idle spin on / off
+//   s   shading: smooth, then flat, alternating (the first press keeps smooth)
+//   w   wireframe on / off; polygon smoothing stays on once it is switched off
+//   c   vertex normals on / off     o   surface on / off
+//   t   environment texture on / off
+//   l   lighting on / off           h   hint line on / off
+//   q   release the mesh and quit (exit status 1)
+// 'c', 'h', 'l', 'o' and 't' show at the next frame drawn for another reason;
+// the other commands redraw at once.
+//
+// Right-button menu, top to bottom: smear Y, smear X, smear both, wire mode,
+// shading, normals, objects, spin, rotation mode, a separator, texture,
+// lighting and a closing entry. Each entry acts exactly as its key; the
+// separator and the closing entry do nothing. 'h' and 'q' are keyboard only.
 #pragma once
+
+#include "app/viewer_state.h"
 
 // GLUT keyboard callback; the pointer position is ignored.
 void on_keyboard(unsigned char key, int x, int y);
@@ -9,3 +29,6 @@ void on_menu(int value);
 
 // Builds the right-button pop-up menu of the current window.
 void build_menu();
+
+// Moves the smear pair for 'x', 'y' or 'b'; other keys leave it alone.
+void apply_smear_command(viewer_state_t& state, unsigned char key);

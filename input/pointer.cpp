@@ -1,7 +1,83 @@
 #include "input/pointer.h"
 
-void on_mouse(int, int, int, int) {}
+#include <GL/glut.h>
 
-void on_motion(int, int) {}
+namespace {
 
-void on_idle() {}
+constexpr double smear_span = 5.0;    // smear factor from one window edge to the other
+constexpr double degree_span = 360.0; // degrees from one window edge to the other
+constexpr int pixels_per_spin_step = 100;
+
+} // namespace
+
+float map_pointer(int position, int size, double span) {
+    const int offset = position - size / 2;
+    return static_cast<float>(offset * span / size);
+}
+
+float spin_step(int position, int last_position) {
+    return static_cast<float>((position - last_position) / pixels_per_spin_step);
+}
+
+void apply_motion(viewer_state_t& state, int x, int y) {
+    // A window shrunk to nothing along an axis would turn that axis into
+    // infinities that outlive the next resize; it keeps its values instead.
+    const bool has_width = state.window_width > 0;
+    const bool has_height = state.window_height > 0;
+    if (has_width)
+        state.pointer_nx = map_pointer(x, state.window_width, smear_span);
+    if (has_height)
+        state.pointer_ny = map_pointer(y, state.window_height, smear_span);
+    state.spin_y_step = spin_step(x, state.last_x);
+    state.spin_x_step = spin_step(y, state.last_y);
+
+    if (state.rotation_mode == 0) {
+        if (state.smear_x == 1 && has_width)
+            state.scale_x = state.pointer_nx;
+        if (state.smear_y == 1 && has_height)
+            state.scale_y = state.pointer_ny;
+    } else {
+        if (has_width)
+            state.rot_y_angle = map_pointer(x, state.window_width, degree_span);
+        if (has_height)
+            state.rot_x_angle = map_pointer(y, state.window_height, degree_span);
+    }
+}
+
+bool apply_button(viewer_state_t& state, int button, int button_state, bool shift_held, int x,
+                  int y) {
+    if (button == GLUT_LEFT_BUTTON && shift_held)
+        button = GLUT_MIDDLE_BUTTON;
+    // The jump measures its spin steps from the previous button event, so it
+    // runs before this event's position is recorded.
+    const bool jumps =
+        button == GLUT_LEFT_BUTTON && button_state == GLUT_DOWN && state.rotation_mode == 0;
+    if (jumps)
+        apply_motion(state, x, y);
+    state.last_x = x;
+    state.last_y = y;
+    return jumps;
+}
+
+void on_mouse(int button, int state, int x, int y) {
+    const bool shift_held =
+        button == GLUT_LEFT_BUTTON && (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
+    if (apply_button(viewer_state, button, state, shift_held, x, y))
+        glutPostRedisplay();
+}
+
+void on_motion(int x, int y) {
+    apply_motion(viewer_state, x, y);
+    glutPostRedisplay();
+}
+
+// The turn goes into the model-view matrix itself, beneath the transforms the
+// display handler pushes and pops, so it adds up from call to call until the
+// reshape handler reloads the camera.
+void on_idle() {
+    if (viewer_state.spin_mode != 1)
+        return;
+    glRotatef(viewer_state.spin_y_step, 0.0f, 1.0f, 0.0f);
+    glRotatef(viewer_state.spin_x_step, 1.0f, 0.0f, 0.0f);
+    glutPostRedisplay();
+}
