@@ -1,14 +1,18 @@
 // Single-letter commands from the keyboard and the right-button menu.
 //
 // Keys (lower case only; every other key is ignored):
-//   b   smear both axes            x   smear X only, or neither after 'b'
-//   y   smear Y only, or neither after 'b'
-//   r   drags rotate / drags smear  f   idle spin on / off
+//   x   smear along X on / off, along Y off
+//   y   smear along Y on / off, along X off
+//   b   smear along both axes
+//   r   drags rotate the model / drags smear it
+//   f   idle spin on / off
 //   s   shading: smooth, then flat, alternating (the first press keeps smooth)
 //   w   wireframe on / off; polygon smoothing stays on once it is switched off
-//   c   vertex normals on / off     o   surface on / off
+//   c   vertex normals on / off
+//   o   surface on / off
 //   t   environment texture on / off
-//   l   lighting on / off           h   hint line on / off
+//   l   lighting on / off
+//   h   hint line on / off
 //   q   release the mesh and quit (exit status 1)
 // 'c', 'h', 'l', 'o' and 't' show at the next frame drawn for another reason;
 // the other commands redraw at once.
