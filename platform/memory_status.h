@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 struct memory_status {
     uint32_t memory_load;        // percent of physical memory in use, 0..100
@@ -9,5 +10,9 @@ struct memory_status {
     uint64_t available_physical; // bytes available for new allocations
 };
 
-// Fills `status` from the kernel's figures; a figure it cannot read stays 0.
+// Fills `status` from the kernel's figures in /proc/meminfo; a figure it
+// cannot read stays 0.
 void query_memory_status(memory_status* status);
+
+// Fills `status` from text in the layout of /proc/meminfo.
+void read_memory_status(std::FILE* meminfo, memory_status* status);
