@@ -1,18 +1,74 @@
 #include "render/scene.h"
 
 #include "app/viewer_state.h"
+#include "image/env_texture.h"
+#include "render/mesh_draw.h"
 
 #include <GL/glut.h>
 
-void init_scene() {}
+void init_scene() {
+    init_env_texture();
+    init_scene_state();
+}
 
+void init_scene_state() {
+    glClearColor(0.2f, 0.2f, 0.2f, 0.0f);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glCullFace(GL_BACK);
+
+    // OpenGL refuses a specular exponent above 128 outright, which would leave
+    // the exponent at 0 and every lit vertex with the full highlight.
+    const GLfloat shininess = 128.0f;
+    const GLfloat material_specular[] = {1.0f, 0.0f, 1.0f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_SPECULAR, material_specular);
+    glMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+
+    // Given under the identity, the position is in eye coordinates: the light
+    // sits just above and behind the eye and stays there while the model turns.
+    const GLfloat light_position[] = {0.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat light_colour[] = {1.0f, 0.0f, 0.0f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light_position);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, light_colour);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, light_colour);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+}
+
+// The model-view matrix holds the camera and the idle spin's accumulated
+// turns; the frame builds on it and restores it, so the spin survives.
 void on_display() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
+    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
+    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, viewer_state.texture_id);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glScalef(0.03f, 0.03f, 0.03f);
+    draw_mesh();
+    glPopMatrix();
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
     glutSwapBuffers();
 }
 
+// Reloading the camera also discards the idle spin's accumulated turns.
 void on_reshape(int width, int height) {
     viewer_state.window_width = width;
     viewer_state.window_height = height;
+    set_frame_view(width, height);
+    glLoadIdentity();
+    gluLookAt(0.0, 0.0, 5.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+}
+
+// A height of 0 gives an infinite aspect ratio, which GLU takes without a
+// fault; nothing meaningful shows until the window has a height again.
+void set_frame_view(int width, int height) {
     glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(60.0, static_cast<double>(width) / height, 1.0, 20.0);
+    glMatrixMode(GL_MODELVIEW);
 }

@@ -5,8 +5,18 @@
 // window's GL context.
 void init_scene();
 
+// The second half of init_scene: clear colour, shading, depth test, the front
+// material and light 0. The model-view matrix must be the identity, since the
+// light's position is given in eye coordinates.
+void init_scene_state();
+
 // GLUT display callback: draws one frame and swaps the buffers.
 void on_display();
 
 // GLUT reshape callback: records the size, sets viewport, projection, camera.
 void on_reshape(int width, int height);
+
+// The viewport and perspective projection for a window of this size; leaves
+// the model-view matrix mode current. The text overlay restores the view
+// with it after each line.
+void set_frame_view(int width, int height);

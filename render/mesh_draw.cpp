@@ -1,0 +1,111 @@
+#include "render/mesh_draw.h"
+
+#include "app/viewer_state.h"
+#include "mesh/mesh_store.h"
+#include "render/overlay.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+bool in_array(int32_t index, int32_t count, const void* array) {
+    return array != nullptr && index >= 0 && index < count;
+}
+
+// The reader does not guarantee the indices (a file without vertex normals
+// leaves nvert unset), so a face with any corner outside v_data is left out.
+bool face_in_vertex_array(const f_data& face) {
+    for (int k = 0; k < 3; ++k) {
+        if (!in_array(face.vert[k], mesh_store.num_vertex, mesh_store.v_data) ||
+            !in_array(face.nvert[k], mesh_store.num_vertex, mesh_store.v_data))
+            return false;
+    }
+    return true;
+}
+
+int32_t face_count() {
+    return mesh_store.f_list != nullptr ? mesh_store.num_faces : 0;
+}
+
+// A corner without a valid colour index keeps the colour of the one before.
+void draw_surface() {
+    glEnable(GL_NORMALIZE);
+    smooth_lines();
+    glLineWidth(2.0f);
+    for (int32_t i = 0; i < face_count(); ++i) {
+        const f_data& face = mesh_store.f_list[i];
+        if (!face_in_vertex_array(face))
+            continue;
+        glBegin(GL_TRIANGLES);
+        for (int k = 0; k < 3; ++k) {
+            glNormal3fv(mesh_store.v_data[face.nvert[k]].norm);
+            if (viewer_state.use_vertex_colors != 0 &&
+                in_array(face.cvert[k], mesh_store.num_cvertex, mesh_store.v_color))
+                glColor3fv(mesh_store.v_color[face.cvert[k]].rgb);
+            glVertex3fv(mesh_store.v_data[face.vert[k]].pos);
+        }
+        glEnd();
+    }
+}
+
+// A segment from the corner's vertex to 1.45 x (vertex + normal), with the
+// normal's Z folded to the viewer's side; a folded normal ends red, not blue.
+void draw_normal_segment(const float* position, const float* stored_normal,
+                         const GLfloat* start_colour) {
+    glColor3fv(start_colour);
+    glVertex3fv(position);
+    glColor3f(0.0f, 0.0f, 1.0f);
+    float normal[3] = {stored_normal[0], stored_normal[1], stored_normal[2]};
+    if (normal[2] < 0.0f) {
+        glColor3f(1.0f, 0.0f, 0.0f);
+        normal[2] = -normal[2];
+    }
+    float end[3];
+    for (int axis = 0; axis < 3; ++axis)
+        end[axis] = static_cast<float>((normal[axis] + position[axis]) * 1.45);
+    glVertex3fv(end);
+}
+
+void draw_normals() {
+    static const GLfloat start_colours[3][3] = {{0, 1, 0}, {1, 1, 0}, {0, 1, 0}};
+    smooth_lines();
+    glLineWidth(3.0f);
+    for (int32_t i = 0; i < face_count(); ++i) {
+        const f_data& face = mesh_store.f_list[i];
+        if (!face_in_vertex_array(face))
+            continue;
+        glBegin(GL_LINES);
+        for (int k = 0; k < 3; ++k)
+            draw_normal_segment(mesh_store.v_data[face.vert[k]].pos,
+                                mesh_store.v_data[face.nvert[k]].norm, start_colours[k]);
+        glEnd();
+    }
+}
+
+} // namespace
+
+void smooth_lines() {
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void draw_mesh() {
+    if (viewer_state.use_texture != 0)
+        glEnable(GL_TEXTURE_2D);
+    else
+        glDisable(GL_TEXTURE_2D);
+    if (viewer_state.use_lighting != 0)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    if (viewer_state.draw_objects != 0)
+        draw_surface();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    draw_stats();
+    if (viewer_state.draw_normals != 0)
+        draw_normals();
+    draw_hint();
+}
