@@ -1,0 +1,118 @@
+// The viewer started from a console: command line, model loading, the
+// window and the dump files.
+// gtest goes first: X's headers define a macro None that its headers use.
+#include <gtest/gtest.h>
+
+#include "support/viewer_process.h"
+#include "support/x_display.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+const char* const window_title = "various stuff- vertex colors - ASE files";
+const char* const help_text = "Help Option\t**************\n\t-m specfies model to load\n"
+                              "\t-morph specfies which model to morph too\n";
+const char* const triangle = "*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n"
+                             "*MESH_VERTEX 0 -40 -40 0\n*MESH_VERTEX 1 40 -40 0\n"
+                             "*MESH_VERTEX 2 0 40 1.5\n*MESH_FACE 0: A: 0 B: 1 C: 2\n";
+
+// A directory holding what the viewer needs next to the model: the map.
+void add_map(const temp_dir& dir) {
+    const std::string map = ASSETS_DIR "/map2.tga";
+    if (std::filesystem::exists(map))
+        dir.copy_in(map, "map2.tga");
+}
+
+struct failure_case {
+    std::vector<std::string> arguments;
+    std::string output;
+};
+
+} // namespace
+
+// Each of these ends before GLUT is started: the test runs them without an X
+// display, where starting GLUT would fail with a message of its own.
+TEST(Startup, CommandLineAndModelFailuresEndWithStatusOneBeforeAnyWindow) {
+    const std::string help = help_text;
+    const failure_case cases[] = {
+        {{"-morph", "b.ase"}, "Must specify first model if choosing morph option\n"},
+        {{"-m", "a.ase", "-h"}, "Model to load = a.ase\n" + help},
+        {{"-m", "help"}, "Model to load = help\n" + help},
+        {{"-m", "a.ase", "-morph", "-h"}, "Model to load = a.ase\nmodel to morph too -h\n" + help},
+        {{"a.ase", "help", "-m", "a.ase"}, help},
+        {{"-m", "-morph", "b.ase"}, "Model to load = -morph\nmodel to morph too b.ase\n"
+                                    "File not there or something ;|\n"},
+        {{"-m"}, "-m needs a path after it\n"},
+        {{"-m", "a.ase", "-morph"}, "Model to load = a.ase\n-morph needs a path after it\n"},
+        {{}, "File not there or something ;|\n"},
+        {{"-x", "a.ase"}, "File not there or something ;|\n"},
+        {{"-m", "missing.ase"}, "Model to load = missing.ase\nFile not there or something ;|\n"},
+        {{"-m", "a.ase", "-m", "two.ase"},
+         "Model to load = a.ase\nModel to load = two.ase\nAmount of Vertices in this mesh 3\n"
+         "Amount of faces in this mesh 1\nSorry. only have support for a single mesh\n"},
+    };
+    unsetenv("DISPLAY");
+    for (const failure_case& c : cases) {
+        temp_dir dir;
+        dir.write("a.ase", triangle);
+        dir.write("two.ase", std::string(triangle) + triangle);
+        viewer_process viewer(ASEVIEW_BINARY, c.arguments, dir.path());
+        EXPECT_EQ(viewer.wait_exit(), 1) << c.output;
+        EXPECT_EQ(viewer.output(), c.output);
+        EXPECT_EQ(viewer.errors(), "") << c.output;
+        EXPECT_FALSE(dir.exists("dump.txt")) << c.output;
+    }
+}
+
+TEST(Startup, LoadsTheGivenModelOpensTheWindowAndWritesTheDumps) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    dir.write("a.ase", triangle);
+    dir.write("b.ase", "not even a model");
+    viewer_process viewer(ASEVIEW_BINARY, {"-m", "a.ase", "-morph", "b.ase"}, dir.path());
+    const Window window = find_window(window_title);
+    ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
+    ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t3\n"));
+    EXPECT_EQ(viewer.output(), "Model to load = a.ase\nmodel to morph too b.ase\n"
+                               "Amount of Vertices in this mesh 3\nAmount of faces in this mesh 1\n"
+                               "Mesh Data\nThe amount of faces in this mesh is\t1\n"
+                               "The amount of vertices in this mesh is\t3\n");
+    const window_image image = capture_window(window);
+    EXPECT_EQ(image.width, 640);
+    EXPECT_EQ(image.height, 480);
+    EXPECT_EQ(dir.read("dump.txt"),
+              "-----MAX_FACES = 1\n"
+              "vertex pos = 0\n X=-40.000000\n\t\t\t\tY=-40.000000\n\tZ=-0.000000\n"
+              "vertex pos = 1\n X=40.000000\n\t\t\t\tY=-40.000000\n\tZ=-0.000000\n"
+              "vertex pos = 2\n X=0.000000\n\t\t\t\tY=40.000000\n\tZ=-1.500000\n");
+    EXPECT_EQ(dir.read("norm.txt"),
+              "face num=0\nX Comp = 0.000000\tY Comp = 0.000000\tZ Comp 0.000000\n\n");
+    EXPECT_TRUE(viewer.running());
+}
+
+TEST(Startup, WithoutAModelOptionLoadsSimpleAseAndIgnoresUnknownArguments) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    dir.copy_in(ASSETS_DIR "/simple.ase", "simple.ase");
+    dir.write("other.ase", triangle);
+    viewer_process viewer(ASEVIEW_BINARY, {"-x", "other.ase"}, dir.path());
+    ASSERT_NE(find_window(window_title), 0u) << viewer.output() << viewer.errors();
+    ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t1800\n"));
+    EXPECT_EQ(viewer.output().rfind("Amount of Vertices in this mesh 1800\n", 0), 0u)
+        << viewer.output();
+}
+
+TEST(Startup, AFileWithoutAMeshStillOpensTheWindow) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    dir.write("empty.ase", "*3DSMAX_ASCIIEXPORT 200\n");
+    viewer_process viewer(ASEVIEW_BINARY, {"-m", "empty.ase"}, dir.path());
+    ASSERT_NE(find_window(window_title), 0u) << viewer.output() << viewer.errors();
+    ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t0\n"));
+    EXPECT_EQ(dir.read("dump.txt"), "-----MAX_FACES = 0\n");
+}

@@ -1,0 +1,44 @@
+// Loading model text into the program-wide mesh store from a test.
+#pragma once
+
+#include "mesh/ase_reader.h"
+#include "mesh/mesh_store.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// Releases the arrays without the quit message and restores every field.
+inline void reset_mesh_store() {
+    std::free(mesh_store.v_data);
+    std::free(mesh_store.f_list);
+    std::free(mesh_store.t_list);
+    std::free(mesh_store.v_color);
+    mesh_store = mesh_store_t{};
+}
+
+// Scans `text` as a model file into a fresh store; returns the console text.
+inline std::string read_model(const std::string& text) {
+    reset_mesh_store();
+    testing::internal::CaptureStdout();
+    std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    scan_ase(file);
+    std::fclose(file);
+    return testing::internal::GetCapturedStdout();
+}
+
+// For death tests: the console line of a fatal path goes to stdout, which
+// the death-test matcher does not see, so send stdout to stderr first.
+inline void read_model_dying(const std::string& text) {
+    dup2(2, 1);
+    reset_mesh_store();
+    std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    scan_ase(file);
+}
+
+class MeshTest : public testing::Test {
+  protected:
+    void TearDown() override { reset_mesh_store(); }
+};
