@@ -4,12 +4,28 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
 namespace {
+
+pid_t xvfb_pid = 0;
+
+void stop_xvfb() {
+    if (xvfb_pid > 0) {
+        kill(xvfb_pid, SIGTERM);
+        waitpid(xvfb_pid, nullptr, 0);
+        xvfb_pid = 0;
+    }
+}
 
 Window find_in_tree(Display* display, Window parent, const std::string& title) {
     Window root_return, parent_return, *children = nullptr;
@@ -35,6 +51,35 @@ Window find_in_tree(Display* display, Window parent, const std::string& title) {
 }
 
 } // namespace
+
+// Xvfb picks a free display number and writes it to the pipe once it
+// accepts connections, so there is no race and no fixed number to collide.
+std::string start_private_xvfb() {
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    xvfb_pid = fork();
+    if (xvfb_pid == 0) {
+        close(fds[0]);
+        const int null_fd = open("/dev/null", O_WRONLY);
+        dup2(null_fd, 1);
+        dup2(null_fd, 2);
+        const std::string fd_text = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number.push_back(c);
+    close(fds[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
+    std::atexit(stop_xvfb);
+    return ":" + number;
+}
 
 Window wait_for_window(Display* display, const std::string& title, double timeout_seconds) {
     const auto deadline =

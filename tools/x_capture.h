@@ -1,5 +1,5 @@
-// Finding a top-level window by its title and reading its pixels, for the
-// snapshot tool and the tests that look at the viewer's window.
+// A private X server, finding a top-level window by its title and reading its
+// pixels: for the snapshot tool, the benchmarks and the window tests.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -15,6 +15,10 @@ struct window_image {
     std::vector<uint32_t> pixels; // 0xRRGGBB, rows from the top
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
+
+// Starts an Xvfb of this process's own on a free display number, stopped
+// when the process exits; returns the display name (":N").
+std::string start_private_xvfb();
 
 // The first viewable window with exactly this title, or 0 when none appears
 // within the timeout.

@@ -2,53 +2,10 @@
 
 #include <X11/extensions/XTest.h>
 
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
-
-pid_t xvfb_pid = 0;
-
-void stop_xvfb() {
-    if (xvfb_pid > 0) {
-        kill(xvfb_pid, SIGTERM);
-        waitpid(xvfb_pid, nullptr, 0);
-        xvfb_pid = 0;
-    }
-}
-
-// Xvfb picks a free display number and writes it to the pipe once it
-// accepts connections, so there is no race and no fixed number to collide.
-std::string start_xvfb() {
-    int fds[2];
-    if (pipe(fds) != 0)
-        throw std::runtime_error("pipe failed");
-    xvfb_pid = fork();
-    if (xvfb_pid == 0) {
-        close(fds[0]);
-        const int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, 1);
-        dup2(null_fd, 2);
-        const std::string fd_text = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n')
-        number.push_back(c);
-    close(fds[0]);
-    if (number.empty())
-        throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
-    std::atexit(stop_xvfb);
-    return ":" + number;
-}
 
 unsigned keycode_of(const char* keysym_name) {
     return XKeysymToKeycode(test_display(), XStringToKeysym(keysym_name));
@@ -58,7 +15,7 @@ unsigned keycode_of(const char* keysym_name) {
 
 Display* test_display() {
     static Display* display = [] {
-        const std::string name = start_xvfb();
+        const std::string name = start_private_xvfb();
         setenv("DISPLAY", name.c_str(), 1);
         Display* opened = XOpenDisplay(name.c_str());
         if (opened == nullptr)
@@ -72,7 +29,9 @@ Window find_window(const std::string& title, double timeout_seconds) {
     return wait_for_window(test_display(), title, timeout_seconds);
 }
 
-window_image capture_window(Window window) { return capture_window(test_display(), window); }
+window_image capture_window(Window window) {
+    return capture_window(test_display(), window);
+}
 
 void move_pointer(Window window, int x, int y) {
     Display* display = test_display();
