@@ -42,8 +42,7 @@ void alloc_colors(int32_t count) {
     replace_array(mesh_store.v_color, count, "error in c_data *alloc_colors() function\n");
 }
 
-void free_mesh() {
-    std::printf("free ants\n");
+static void release_arrays() {
     std::free(mesh_store.f_list);
     std::free(mesh_store.v_data);
     std::free(mesh_store.t_list);
@@ -52,4 +51,14 @@ void free_mesh() {
     mesh_store.v_data = nullptr;
     mesh_store.t_list = nullptr;
     mesh_store.v_color = nullptr;
+}
+
+void free_mesh() {
+    std::printf("free ants\n");
+    release_arrays();
+}
+
+void reset_mesh_store() {
+    release_arrays();
+    mesh_store = mesh_store_t{};
 }

@@ -57,3 +57,7 @@ void alloc_colors(int32_t count);
 
 // Prints "free ants" and releases the four arrays; counts and flags stay.
 void free_mesh();
+
+// Releases the arrays silently and returns every field to its start value,
+// for programs that load several models in one process (tests, benchmarks).
+void reset_mesh_store();

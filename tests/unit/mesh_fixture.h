@@ -6,18 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <unistd.h>
-
-// Releases the arrays without the quit message and restores every field.
-inline void reset_mesh_store() {
-    std::free(mesh_store.v_data);
-    std::free(mesh_store.f_list);
-    std::free(mesh_store.t_list);
-    std::free(mesh_store.v_color);
-    mesh_store = mesh_store_t{};
-}
 
 // Scans `text` as a model file into a fresh store; returns the console text.
 inline std::string read_model(const std::string& text) {
