@@ -56,28 +56,28 @@ class RenderTest : public ::testing::Test {
         return last_frame_;
     }
 
-    // Where a point of the mesh's own coordinates lands in the window, under
-    // the frame's model transform with the viewer state's defaults.
-    std::array<double, 3> window_point(float x, float y, float z) {
-        glPushMatrix();
-        glScalef(0.03f, 0.03f, 0.03f);
-        GLdouble model_view[16], projection[16];
-        GLint viewport[4];
-        glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
-        glGetDoublev(GL_PROJECTION_MATRIX, projection);
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        glPopMatrix();
-        std::array<double, 3> window{};
-        gluProject(x, y, z, model_view, projection, viewport, &window[0], &window[1], &window[2]);
-        return window;
-    }
-
     memory_status memory_{};
 
   private:
     viewer_state_t saved_viewer_ = viewer_state;
     gl_pixels last_frame_;
 };
+
+// Where a point of the mesh's own coordinates lands in the window, under
+// the frame's model transform with the viewer state's defaults.
+inline std::array<double, 3> window_point(float x, float y, float z) {
+    glPushMatrix();
+    glScalef(0.03f, 0.03f, 0.03f);
+    GLdouble model_view[16], projection[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model_view);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glPopMatrix();
+    std::array<double, 3> window{};
+    gluProject(x, y, z, model_view, projection, viewport, &window[0], &window[1], &window[2]);
+    return window;
+}
 
 // Fills the global mesh store with copies of these records.
 inline void install_mesh(const std::vector<d_data>& vertices, const std::vector<f_data>& faces,
@@ -117,6 +117,54 @@ inline f_data face(int32_t a, int32_t b, int32_t c) {
         record.cvert[k] = corners[k];
     }
     return record;
+}
+
+struct fed_vertex {
+    std::array<float, 3> window;
+    std::array<float, 4> colour;
+};
+
+struct fed_frame {
+    std::vector<std::array<fed_vertex, 2>> lines;
+    int polygons = 0;
+    int bitmaps = 0;
+};
+
+// Draws in feedback mode, which reports every primitive's window coordinates
+// and colours as OpenGL computed them, instead of pixels.
+inline fed_frame feed_frame(void (*draw)() = on_display) {
+    std::vector<GLfloat> buffer(1 << 20);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint size = glRenderMode(GL_RENDER);
+    fed_frame frame;
+    const auto read_vertex = [&](GLint& at) {
+        fed_vertex fed{};
+        for (int i = 0; i < 3; ++i)
+            fed.window[i] = buffer[at++];
+        for (int i = 0; i < 4; ++i)
+            fed.colour[i] = buffer[at++];
+        return fed;
+    };
+    for (GLint at = 0; at < size;) {
+        const auto token = static_cast<GLint>(buffer[at++]);
+        if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
+            const fed_vertex start = read_vertex(at);
+            frame.lines.push_back({start, read_vertex(at)});
+        } else if (token == GL_POLYGON_TOKEN) {
+            const auto corners = static_cast<GLint>(buffer[at++]);
+            for (GLint i = 0; i < corners; ++i)
+                read_vertex(at);
+            ++frame.polygons;
+        } else if (token == GL_PASS_THROUGH_TOKEN) {
+            ++at;
+        } else {
+            read_vertex(at); // a point, bitmap or pixel rectangle
+            frame.bitmaps += token == GL_BITMAP_TOKEN;
+        }
+    }
+    return frame;
 }
 
 inline bool near_colour(uint32_t pixel, int red, int green, int blue, int tolerance = 6) {

@@ -46,6 +46,11 @@ void open_gl_window(int width, int height) {
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } while (std::chrono::steady_clock::now() < deadline);
+    // Mesa takes up a new drawable size only at a swap, and the first swap at
+    // a new size leaves a fresh back buffer; one blank frame gets that over.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glutSwapBuffers();
+    glFinish();
     glViewport(0, 0, width, height);
 }
 
