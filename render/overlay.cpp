@@ -8,10 +8,12 @@
 
 namespace {
 
-constexpr int text_left = 10;                                                       // pixels
-constexpr int panel_line_depth[panel_line_count] = {20, 35, 70, 90, 110, 130, 150}; // below the top
+constexpr int text_left = 10; // pixels from the left edge
+// Baselines in pixels below the top edge, so the panel follows a resize.
+constexpr int panel_line_depth[panel_line_count] = {20, 35, 70, 90, 110, 130, 150};
 constexpr int hint_line_depth = 170;
-constexpr int yellow_line_count = 4; // the mesh's own figures; the rest are the machine's
+// The first lines, in yellow, show the mesh's figures; the rest, in red, the machine's.
+constexpr int mesh_line_count = 4;
 
 } // namespace
 
@@ -75,7 +77,7 @@ void draw_stats() {
     const int top = viewer_state.window_height;
     glColor3f(1.0f, 1.0f, 0.0f);
     for (int line = 0; line < panel_line_count; ++line) {
-        if (line == yellow_line_count)
+        if (line == mesh_line_count)
             glColor3f(1.0f, 0.0f, 0.0f);
         draw_text(text_left, top - panel_line_depth[line], "%s", lines[line]);
     }
