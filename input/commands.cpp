@@ -43,13 +43,24 @@ struct menu_entry {
     int value; // the key the entry stands for
 };
 
+// Top to bottom as the menu shows them.
+// clang-format off
 const menu_entry menu_entries[] = {
-    {"smear Y' axis", 'y'},      {"smear X' axis", 'x'},           {"smear both' axis", 'b'},
-    {"wire mode; adds AA", 'w'}, {"change shading model", 's'},    {"Draw Normals", 'c'},
-    {"Draw Objects", 'o'},       {"free/motion rotate mode", 'f'}, {"rotation mode", 'r'},
-    {"------------------", ' '}, {"Change texture map mode", 't'}, {"Alter Light Model", 'l'},
+    {"smear Y' axis", 'y'},
+    {"smear X' axis", 'x'},
+    {"smear both' axis", 'b'},
+    {"wire mode; adds AA", 'w'},
+    {"change shading model", 's'},
+    {"Draw Normals", 'c'},
+    {"Draw Objects", 'o'},
+    {"free/motion rotate mode", 'f'},
+    {"rotation mode", 'r'},
+    {"------------------", ' '},
+    {"Change texture map mode", 't'},
+    {"Alter Light Model", 'l'},
     {"close menu", ' '},
 };
+// clang-format on
 
 } // namespace
 
