@@ -4,7 +4,7 @@
 #include "mesh/text_scanner.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -17,7 +17,9 @@ bool in_range(int32_t index, int32_t count, const void* array) {
 }
 
 // Reads one count; false (and nothing changes) when no number follows.
-bool read_count(text_scanner& s, int32_t& count) { return scan(s, "%i", &count) == 1; }
+bool read_count(text_scanner& s, int32_t& count) {
+    return scan(s, "%i", &count) == 1;
+}
 
 void read_num_vertex(text_scanner& s) {
     if (store.mesh_loaded == 1) {
@@ -192,23 +194,23 @@ void read_color_face(text_scanner& s) {
 }
 
 struct keyword {
-    const char* name;
+    std::string_view name;
     keyword_handler handler;
 };
 
 const keyword keywords[] = {
-    {"*MESH_NUMVERTEX", read_num_vertex},     {"*MESH_NUMFACES", read_num_faces},
-    {"*MESH_VERTEX", read_vertex},            {"*MESH_FACE", read_face},
-    {"*MESH_NUMTVERTEX", read_num_tvertex},   {"*MESH_TFACE", read_tface},
-    {"*UVW_U_OFFSET", read_u_offset},         {"*UVW_V_OFFSET", read_v_offset},
-    {"*MESH_FACENORMAL", read_face_normal},   {"*MESH_VERTEXNORMAL", read_vertex_normal},
-    {"*MESH_NUMCVERTEX", read_num_cvertex},   {"*MESH_VERTCOL", read_vertex_color},
-    {"*MESH_NUMCVFACES", read_num_cvfaces},   {"*MESH_CFACE", read_color_face},
+    {"*MESH_NUMVERTEX", read_num_vertex},   {"*MESH_NUMFACES", read_num_faces},
+    {"*MESH_VERTEX", read_vertex},          {"*MESH_FACE", read_face},
+    {"*MESH_NUMTVERTEX", read_num_tvertex}, {"*MESH_TFACE", read_tface},
+    {"*UVW_U_OFFSET", read_u_offset},       {"*UVW_V_OFFSET", read_v_offset},
+    {"*MESH_FACENORMAL", read_face_normal}, {"*MESH_VERTEXNORMAL", read_vertex_normal},
+    {"*MESH_NUMCVERTEX", read_num_cvertex}, {"*MESH_VERTCOL", read_vertex_color},
+    {"*MESH_NUMCVFACES", read_num_cvfaces}, {"*MESH_CFACE", read_color_face},
 };
 
-keyword_handler find_handler(const char* token) {
+keyword_handler find_handler(std::string_view token) {
     for (const keyword& k : keywords)
-        if (std::strcmp(token, k.name) == 0)
+        if (token == k.name)
             return k.handler;
     return nullptr;
 }
@@ -232,7 +234,7 @@ void scan_ase(std::FILE* stream) {
     scan_start(scanner, stream);
     char token[256];
     while (scan(scanner, "%255s", token) == 1) {
-        if (keyword_handler handler = find_handler(token))
+        if (keyword_handler handler = find_handler(std::string_view(token)))
             handler(scanner);
         else
             discard_line(scanner);

@@ -1,198 +1,356 @@
 #include "mesh/text_scanner.h"
 
-#include <cctype>
+#include <array>
 #include <cerrno>
+#include <cfloat>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 namespace {
 
+// A conversion no longer than this (white space before it included) never
+// meets the end of the buffer, so it runs on plain pointers; a longer one is
+// run again through the refilling path.
+constexpr size_t window_bytes = 1024;
+
+// White space as the C library's isspace sees it in the "C" locale; EOF is not.
+constexpr auto space_table = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
+        table[c] = true;
+    return table;
+}();
+
 bool is_space(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    return c >= 0 && space_table[static_cast<unsigned>(c) & 0xff];
 }
 
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
+bool is_digit(int c) {
+    return c >= '0' && c <= '9';
+}
 
-bool is_hex_digit(int c) { return std::isxdigit(c) != 0; }
+int to_lower(int c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
 
-int to_lower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+int hex_value(int c) {
+    if (is_digit(c))
+        return c - '0';
+    c = to_lower(c);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
 
-bool refill(text_scanner& s) {
-    s.buffer_offset += static_cast<long>(s.length);
+// Makes at least `wanted` unread bytes contiguous in the buffer, or all that
+// the file has left.
+void refill_window(text_scanner& s) {
+    const size_t unread = s.length - s.position;
+    std::memmove(s.buffer, s.buffer + s.position, unread);
+    s.buffer_offset += static_cast<long>(s.position);
     s.position = 0;
-    s.length = std::fread(s.buffer, 1, scan_buffer_size, s.file);
-    return s.length > 0;
+    s.length = unread;
+    while (s.length < scan_buffer_size) {
+        const size_t got = std::fread(s.buffer + s.length, 1, scan_buffer_size - s.length, s.file);
+        if (got == 0) {
+            s.file_ended = true;
+            break;
+        }
+        s.length += got;
+    }
 }
 
-// The next byte without consuming it, or EOF.
+inline void fill_window(text_scanner& s, size_t wanted) {
+    if (s.length - s.position < wanted && !s.file_ended)
+        refill_window(s);
+}
+
+// The next byte without consuming it, or EOF; refills as needed.
 int peek(text_scanner& s) {
-    if (s.position == s.length && !refill(s))
-        return EOF;
+    if (s.position == s.length) {
+        fill_window(s, 1);
+        if (s.position == s.length)
+            return EOF;
+    }
     return static_cast<unsigned char>(s.buffer[s.position]);
 }
 
-// Consumes the byte that peek returned. The C library reads ahead one byte
-// and pushes back the one it does not want; peeking and advancing gives the
-// same consumption without a push-back buffer.
-void advance(text_scanner& s) { ++s.position; }
+// Reads through the scanner, refilling the buffer as it goes, and keeps the
+// characters of a number in a string of its own. The C library reads ahead
+// one byte and pushes back the one it does not want; peeking and advancing
+// gives the same consumption without a push-back buffer.
+struct stream_cursor {
+    text_scanner& s;
+    int peek() { return ::peek(s); }
+    void advance() { ++s.position; }
+    void begin_number() { s.number.clear(); }
+    void keep(int c) { s.number.push_back(static_cast<char>(c)); }
+    std::string_view kept() const { return s.number; }
+    bool ran_out() const { return false; }
+};
 
-// Skips white space; false when the input ends first.
-bool skip_space(text_scanner& s) {
-    int c;
-    while (is_space(c = peek(s)))
-        advance(s);
-    return c != EOF;
-}
+// Reads the bytes already in the buffer through a pointer. Touching the end
+// of the buffer before the end of the file marks the pass as void.
+struct window_cursor {
+    const char* at;
+    const char* end;
+    bool end_is_file_end;
+    const char* number_start = nullptr;
+    bool out = false;
+    int peek() {
+        if (at == end) {
+            out = out || !end_is_file_end;
+            return EOF;
+        }
+        return static_cast<unsigned char>(*at);
+    }
+    void advance() { ++at; }
+    void begin_number() { number_start = at; }
+    void keep(int) {}
+    std::string_view kept() const { return {number_start, static_cast<size_t>(at - number_start)}; }
+    bool ran_out() const { return out; }
+};
 
 enum class outcome { converted, mismatch, input_ended };
 
-// Takes the next character into the number when it is the letter `wanted`
-// (lower case). A different character is consumed all the same, as the C
-// library does inside "inf" and "nan".
-bool take_letter(text_scanner& s, int wanted) {
-    const int c = peek(s);
-    if (c == EOF)
-        return false;
-    advance(s);
-    if (to_lower(c) != wanted)
-        return false;
-    s.number.push_back(static_cast<char>(c));
-    return true;
+template <typename Cursor> bool skip_space(Cursor& c) {
+    int ch;
+    while (is_space(ch = c.peek()))
+        c.advance();
+    return ch != EOF;
 }
 
-outcome scan_string(text_scanner& s, char* out, int width) {
-    if (!skip_space(s))
+template <typename Cursor> outcome convert_string(Cursor& c, char* out, int width) {
+    if (!skip_space(c))
         return outcome::input_ended;
     int taken = 0;
-    int c;
-    while (taken < width && (c = peek(s)) != EOF && !is_space(c)) {
-        out[taken++] = static_cast<char>(c);
-        advance(s);
+    int ch;
+    while (taken < width && (ch = c.peek()) != EOF && !is_space(ch)) {
+        out[taken++] = static_cast<char>(ch);
+        c.advance();
     }
     out[taken] = '\0';
     return outcome::converted;
 }
 
-// "%i" (base 0: prefix decides) and "%d" (base 10). The value is converted
-// as a long and then narrowed to 32 bits, as fscanf stores it into an int.
-outcome scan_integer(text_scanner& s, int32_t* out, int base) {
-    if (!skip_space(s))
+// "%i" (base 0: the prefix decides) and "%d" (base 10). The value is what
+// strtol gives for the digits (saturating at the limits of a 64-bit long),
+// narrowed to 32 bits as fscanf stores it into an int.
+template <typename Cursor> outcome convert_integer(Cursor& c, int32_t& value, int base) {
+    if (!skip_space(c))
         return outcome::input_ended;
-    std::string& text = s.number;
-    text.clear();
-    int c = peek(s);
-    if (c == '-' || c == '+') {
-        text.push_back(static_cast<char>(c));
-        advance(s);
-        c = peek(s);
+    int ch = c.peek();
+    bool negative = false;
+    if (ch == '-' || ch == '+') {
+        negative = ch == '-';
+        c.advance();
+        ch = c.peek();
     }
-    if (c == '0') {
-        text.push_back('0');
-        advance(s);
-        c = peek(s);
-        if (to_lower(c) == 'x' && (base == 0 || base == 16)) {
+    bool any_digit = false;
+    if (ch == '0') {
+        any_digit = true;
+        c.advance();
+        ch = c.peek();
+        if (to_lower(ch) == 'x' && (base == 0 || base == 16)) {
             base = 16;
-            advance(s); // the 'x' is consumed but not part of the digits
-            c = peek(s);
+            c.advance(); // the 'x' is consumed but is not a digit
+            ch = c.peek();
         } else if (base == 0) {
             base = 8;
         }
     }
     if (base == 0)
         base = 10;
-    while (c != EOF && (base == 16 ? is_hex_digit(c) : is_digit(c) && c - '0' < base)) {
-        text.push_back(static_cast<char>(c));
-        advance(s);
-        c = peek(s);
+    uint64_t magnitude = 0;
+    bool overflow = false;
+    for (int digit; ch != EOF && (digit = hex_value(ch)) >= 0 && digit < base; ch = c.peek()) {
+        overflow = overflow ||
+                   __builtin_mul_overflow(magnitude, static_cast<uint64_t>(base), &magnitude) ||
+                   __builtin_add_overflow(magnitude, static_cast<uint64_t>(digit), &magnitude);
+        any_digit = true;
+        c.advance();
     }
-    if (text.empty() || (text.size() == 1 && (text[0] == '-' || text[0] == '+')))
+    if (!any_digit)
         return outcome::mismatch;
-    const long value = std::strtol(text.c_str(), nullptr, base);
-    *out = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(value)));
+    const uint64_t long_max = static_cast<uint64_t>(LONG_MAX);
+    uint64_t bits;
+    if (negative)
+        bits = overflow || magnitude > long_max + 1 ? long_max + 1 : ~magnitude + 1;
+    else
+        bits = overflow || magnitude > long_max ? long_max : magnitude;
+    value = static_cast<int32_t>(static_cast<uint32_t>(bits));
     return outcome::converted;
 }
 
-// "inf", "infinity" or "nan" after an optional sign; the caller has seen the
-// first letter. A partial word is a mismatch that keeps what it consumed.
-bool scan_special_float(text_scanner& s) {
-    if (to_lower(peek(s)) == 'n')
-        return take_letter(s, 'n') && take_letter(s, 'a') && take_letter(s, 'n');
-    if (!(take_letter(s, 'i') && take_letter(s, 'n') && take_letter(s, 'f')))
+// Takes the next character into the number when it is the letter `wanted`
+// (lower case). A different character is consumed all the same, as the C
+// library does inside "inf" and "nan".
+template <typename Cursor> bool take_letter(Cursor& c, int wanted) {
+    const int ch = c.peek();
+    if (ch == EOF)
         return false;
-    if (to_lower(peek(s)) == 'i')
-        return take_letter(s, 'i') && take_letter(s, 'n') && take_letter(s, 'i') && take_letter(s, 't') &&
-               take_letter(s, 'y');
+    c.advance();
+    if (to_lower(ch) != wanted)
+        return false;
+    c.keep(ch);
+    return true;
+}
+
+// "inf", "infinity" or "nan" after an optional sign. A partial word is a
+// mismatch that keeps what it consumed.
+template <typename Cursor> bool scan_special_float(Cursor& c) {
+    if (to_lower(c.peek()) == 'n')
+        return take_letter(c, 'n') && take_letter(c, 'a') && take_letter(c, 'n');
+    if (!(take_letter(c, 'i') && take_letter(c, 'n') && take_letter(c, 'f')))
+        return false;
+    if (to_lower(c.peek()) == 'i')
+        return take_letter(c, 'i') && take_letter(c, 'n') && take_letter(c, 'i') &&
+               take_letter(c, 't') && take_letter(c, 'y');
+    return true;
+}
+
+static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must round to single precision");
+
+// Digits that make an integer of at most 2^24, with at most 10 of them after
+// the dot: integer and power of ten are both exact floats, so one division
+// rounds the value correctly. Exporters write nearly all their numbers this
+// way ("55.0000", "-0.5774").
+struct small_decimal {
+    uint32_t digits = 0;
+    int fraction_digits = 0;
+    bool fits = true;
+    void add(int digit, bool after_dot) {
+        fits = fits && digits <= ((1u << 24) - 9) / 10;
+        digits = digits * 10 + static_cast<uint32_t>(digit);
+        fraction_digits += after_dot ? 1 : 0;
+    }
+    float value(bool negative) const {
+        static const float powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                              1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+        const float magnitude = static_cast<float>(digits) / powers_of_ten[fraction_digits];
+        return negative ? -magnitude : magnitude;
+    }
+    bool exact() const { return fits && fraction_digits <= 10; }
+};
+
+// strtof decides the value, including its rounding; from_chars gives the
+// same correctly rounded result for plain decimal text, much faster.
+bool text_to_float(std::string_view text, bool plain_decimal, float& value) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+')
+        ++first; // from_chars takes no plus sign
+    if (plain_decimal) {
+        float parsed;
+        const auto [end, error] = std::from_chars(first, last, parsed);
+        if (error == std::errc() && end == last) {
+            value = parsed;
+            return true;
+        }
+    }
+    const std::string terminated(text);
+    char* end = nullptr;
+    const int saved_errno = errno;
+    const float parsed = std::strtof(terminated.c_str(), &end);
+    errno = saved_errno;
+    if (end == terminated.c_str())
+        return false;
+    value = parsed;
     return true;
 }
 
 // "%f": collects the characters the C library's scanner accepts, then
-// converts them with strtof, which also decides the rounding. Like the C
-// library, the conversion succeeds when strtof takes any prefix of what was
-// collected ("1e" reads as 1 and the 'e' is gone).
-outcome scan_float(text_scanner& s, float* out) {
-    if (!skip_space(s))
+// converts them. Like the C library, the conversion succeeds when any prefix
+// of what was collected is a number ("1e" reads as 1 and the 'e' is gone).
+template <typename Cursor> outcome convert_float(Cursor& c, float& value) {
+    if (!skip_space(c))
         return outcome::input_ended;
-    std::string& text = s.number;
-    text.clear();
-    int c = peek(s);
-    bool got_sign = false;
-    if (c == '-' || c == '+') {
+    c.begin_number();
+    int ch = c.peek();
+    size_t kept = 0;
+    const auto keep = [&](int k) {
+        c.keep(k);
+        c.advance();
+        ++kept;
+        ch = c.peek();
+    };
+    bool got_sign = false, plain_decimal = false;
+    const bool negative = ch == '-';
+    small_decimal decimal;
+    if (ch == '-' || ch == '+') {
         got_sign = true;
-        text.push_back(static_cast<char>(c));
-        advance(s);
-        c = peek(s);
-        if (c == EOF)
+        keep(ch);
+        if (ch == EOF)
             return outcome::mismatch;
     }
-    if (to_lower(c) == 'n' || to_lower(c) == 'i') {
-        if (!scan_special_float(s))
+    if (to_lower(ch) == 'n' || to_lower(ch) == 'i') {
+        if (!scan_special_float(c))
             return outcome::mismatch;
     } else {
-        bool hex = false;
-        bool got_digit = false, got_dot = false, got_exponent = false;
-        char exponent_char = 'e';
-        if (c == '0') {
-            text.push_back('0');
-            advance(s);
-            c = peek(s);
-            if (to_lower(c) == 'x') {
+        bool hex = false, got_digit = false, got_dot = false, got_exponent = false;
+        bool after_exponent_char = false;
+        int exponent_char = 'e';
+        if (ch == '0') {
+            keep(ch);
+            if (to_lower(ch) == 'x') {
                 hex = true;
                 exponent_char = 'p';
-                text.push_back(static_cast<char>(c));
-                advance(s);
-                c = peek(s);
+                keep(ch);
             } else {
                 got_digit = true;
             }
         }
-        while (c != EOF) {
-            if (is_digit(c) || (!got_exponent && hex && is_hex_digit(c))) {
+        while (ch != EOF) {
+            const bool was_after_exponent_char = after_exponent_char;
+            after_exponent_char = false;
+            if (is_digit(ch) || (!got_exponent && hex && hex_value(ch) >= 0)) {
                 got_digit = true;
-            } else if (got_exponent && text.back() == exponent_char && (c == '-' || c == '+')) {
-            } else if (got_digit && !got_exponent && to_lower(c) == exponent_char) {
-                c = exponent_char;
+                decimal.add(ch - '0', got_dot);
+            } else if (was_after_exponent_char && (ch == '-' || ch == '+')) {
+            } else if (got_digit && !got_exponent && to_lower(ch) == exponent_char) {
                 got_exponent = got_dot = true;
-            } else if (!got_dot && c == '.') {
+                after_exponent_char = true;
+            } else if (!got_dot && ch == '.') {
                 got_dot = true;
             } else {
                 break;
             }
-            text.push_back(static_cast<char>(c));
-            advance(s);
-            c = peek(s);
+            keep(ch);
         }
-        const size_t prefix = (got_sign ? 1 : 0) + (hex ? 2 : 0);
-        if (text.size() == (got_sign ? 1u : 0u) || (hex && text.size() == prefix))
+        if (kept == (got_sign ? 1u : 0u) || (hex && kept == (got_sign ? 3u : 2u)))
             return outcome::mismatch;
+        if (!hex && !got_exponent && got_digit && decimal.exact()) {
+            value = decimal.value(negative);
+            return outcome::converted;
+        }
+        plain_decimal = !hex;
     }
-    char* end = nullptr;
-    const int saved_errno = errno;
-    const float value = std::strtof(text.c_str(), &end);
-    errno = saved_errno;
-    if (end == text.c_str())
-        return outcome::mismatch;
-    *out = value;
-    return outcome::converted;
+    return text_to_float(c.kept(), plain_decimal, value) ? outcome::converted : outcome::mismatch;
+}
+
+// Runs a conversion on the buffered bytes through a pointer, or, when it
+// reaches the end of the buffer before the end of the file, again from the
+// same place through the refilling path.
+template <typename Convert> outcome run_conversion(text_scanner& s, Convert convert) {
+    fill_window(s, window_bytes);
+    window_cursor window{s.buffer + s.position, s.buffer + s.length, s.file_ended};
+    const outcome result = convert(window);
+    if (!window.ran_out()) {
+        s.position = static_cast<size_t>(window.at - s.buffer);
+        return result;
+    }
+    stream_cursor stream{s};
+    return convert(stream);
+}
+
+template <typename Value, typename Convert>
+outcome scan_into(text_scanner& s, void* out, Convert convert) {
+    Value value;
+    const outcome result = run_conversion(s, [&](auto& cursor) { return convert(cursor, value); });
+    if (result == outcome::converted)
+        *static_cast<Value*>(out) = value;
+    return result;
 }
 
 } // namespace
@@ -201,6 +359,7 @@ void scan_start(text_scanner& scanner, std::FILE* file) {
     scanner.file = file;
     scanner.position = 0;
     scanner.length = 0;
+    scanner.file_ended = false;
     scanner.buffer_offset = std::ftell(file);
     if (scanner.buffer_offset < 0)
         scanner.buffer_offset = 0;
@@ -216,7 +375,8 @@ int scan_list(text_scanner& s, const char* format, const scan_target* targets) {
             continue;
         }
         if (*f != '%') {
-            if (skip_pending && !skip_space(s))
+            stream_cursor stream{s};
+            if (skip_pending && !skip_space(stream))
                 return input_ended();
             skip_pending = false;
             const int c = peek(s);
@@ -224,27 +384,34 @@ int scan_list(text_scanner& s, const char* format, const scan_target* targets) {
                 return input_ended();
             if (c != static_cast<unsigned char>(*f))
                 return assigned;
-            advance(s);
+            ++s.position;
             continue;
         }
         skip_pending = false;
         int width = 0;
         while (is_digit(*++f))
             width = width * 10 + (*f - '0');
+        void* out = targets[assigned].pointer;
         outcome result = outcome::mismatch;
-        const scan_target& target = targets[assigned];
         switch (*f) {
-        case 's':
-            result = scan_string(s, static_cast<char*>(target.pointer), width > 0 ? width : INT_MAX);
+        case 's': {
+            char* text = static_cast<char*>(out);
+            const int limit = width > 0 ? width : INT_MAX;
+            result = run_conversion(
+                s, [&](auto& cursor) { return convert_string(cursor, text, limit); });
             break;
+        }
         case 'i':
-            result = scan_integer(s, static_cast<int32_t*>(target.pointer), 0);
+        case 'd': {
+            const int base = *f == 'i' ? 0 : 10;
+            result = scan_into<int32_t>(s, out, [base](auto& cursor, int32_t& value) {
+                return convert_integer(cursor, value, base);
+            });
             break;
-        case 'd':
-            result = scan_integer(s, static_cast<int32_t*>(target.pointer), 10);
-            break;
+        }
         case 'f':
-            result = scan_float(s, static_cast<float*>(target.pointer));
+            result = scan_into<float>(
+                s, out, [](auto& cursor, float& value) { return convert_float(cursor, value); });
             break;
         }
         if (result == outcome::input_ended)
@@ -257,15 +424,16 @@ int scan_list(text_scanner& s, const char* format, const scan_target* targets) {
 }
 
 bool discard_line(text_scanner& s) {
-    int taken = 0;
-    int c;
-    while (taken < 255 && (c = peek(s)) != EOF) {
-        advance(s);
-        ++taken;
-        if (c == '\n')
-            break;
-    }
-    return taken > 0;
+    fill_window(s, 256);
+    const size_t available = std::min<size_t>(255, s.length - s.position);
+    if (available == 0)
+        return false;
+    const char* start = s.buffer + s.position;
+    const void* line_end = std::memchr(start, '\n', available);
+    s.position += line_end != nullptr
+                      ? static_cast<size_t>(static_cast<const char*>(line_end) - start) + 1
+                      : available;
+    return true;
 }
 
 long scan_offset(const text_scanner& scanner) {

@@ -7,14 +7,15 @@
 #include <cstdio>
 #include <string>
 
-inline constexpr size_t scan_buffer_size = 64 * 1024;
+inline constexpr size_t scan_buffer_size = 256 * 1024;
 
 struct text_scanner {
     std::FILE* file = nullptr;
-    size_t position = 0;    // next unread byte in buffer
-    size_t length = 0;      // bytes of buffer that hold file data
-    long buffer_offset = 0; // offset in the file of buffer[0]
-    std::string number;     // characters of the number being converted
+    size_t position = 0;     // next unread byte in buffer
+    size_t length = 0;       // bytes of buffer that hold file data
+    long buffer_offset = 0;  // offset in the file of buffer[0]
+    bool file_ended = false; // the file has no bytes beyond buffer[length - 1]
+    std::string number;      // characters of a number that did not fit the buffer
     char buffer[scan_buffer_size];
 };
 

@@ -161,6 +161,16 @@ TEST(TextScanner, MatchesLibcWithNulBytes) {
     check_all_formats(std::string("ab\0cd ef", 8));
 }
 
+// Numbers and white space longer than what a conversion can see at once.
+TEST(TextScanner, MatchesLibcOnVeryLongNumbersAndSpaces) {
+    const std::string digits(3000, '7');
+    for (const std::string& input :
+         {digits, "-" + digits + ".5e-3000", "0." + std::string(3000, '0') + "1", "0x" + digits,
+          std::string(5000, ' ') + "12.5 3 4", std::string(5000, '\n') + "*MESH_FACE 1:",
+          "0" + std::string(2000, '0') + "17", "1e" + std::string(2000, '0') + "5"})
+        check_all_formats(input);
+}
+
 TEST(TextScanner, MatchesLibcOnTokensOfEveryLengthNearTheLimit) {
     for (size_t length : {254u, 255u, 256u, 257u, 600u})
         check_all_formats(std::string(length, 'k') + " next");

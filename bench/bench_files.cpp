@@ -1,0 +1,34 @@
+#include "bench/bench_files.h"
+
+#include "tools/ase_writer.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+std::string bench_model(const std::string& directory, int faces) {
+    std::filesystem::create_directories(directory);
+    const std::string path = directory + "/knot-" + std::to_string(faces) + ".ase";
+    if (!std::filesystem::exists(path)) {
+        const std::string partial = path + ".partial";
+        std::FILE* out = std::fopen(partial.c_str(), "w");
+        if (out == nullptr) {
+            std::perror(partial.c_str());
+            std::exit(1);
+        }
+        // Twenty sides a ring: 40 faces per ring.
+        write_ase(out, build_tube(faces / 40, 20));
+        std::fclose(out);
+        std::filesystem::rename(partial, path);
+    }
+    return path;
+}
+
+uint64_t file_size(const std::string& path) {
+    return std::filesystem::file_size(path);
+}
+
+double now_seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}

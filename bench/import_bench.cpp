@@ -1,0 +1,175 @@
+// Import throughput and peak memory of our ASE reader against assimp's
+// importer and against merely reading the file's bytes, on the same files in
+// the same run.
+// Usage: import_bench [--dir DIR] [--reps N] [FACES ...]
+#include "bench/bench_files.h"
+#include "mesh/ase_reader.h"
+#include "mesh/mesh_store.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#ifdef ASEVIEW_HAVE_ASSIMP
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+#endif
+
+namespace {
+
+// The reader prints its count lines; keep them off the benchmark's table.
+void import_ours(const std::string& path) {
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    dup2(null_fd, 1);
+    reset_mesh_store();
+    load_ase(path.c_str());
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    close(null_fd);
+}
+
+bool import_assimp([[maybe_unused]] const std::string& path) {
+#ifdef ASEVIEW_HAVE_ASSIMP
+    Assimp::Importer importer;
+    return importer.ReadFile(path, 0) != nullptr;
+#else
+    return false;
+#endif
+}
+
+// Reads the file through a buffer and counts its lines: the floor under any
+// parser that looks at every byte.
+void scan_bytes(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    static char buffer[64 * 1024];
+    size_t lines = 0, n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        lines += static_cast<size_t>(std::count(buffer, buffer + n, '\n'));
+    std::fclose(file);
+    if (lines == 0)
+        std::puts("(empty file)");
+}
+
+struct timing {
+    double best = 0, median = 0; // seconds
+};
+
+template <typename Work> timing measure(int reps, Work work) {
+    std::vector<double> seconds;
+    for (int i = 0; i < reps; ++i) {
+        const double start = now_seconds();
+        work();
+        seconds.push_back(now_seconds() - start);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    return {seconds.front(), seconds[seconds.size() / 2]};
+}
+
+long status_kib(const char* field) {
+    std::FILE* file = std::fopen("/proc/self/status", "r");
+    char line[256];
+    long value = -1;
+    const size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, file) != nullptr)
+        if (std::strncmp(line, field, length) == 0)
+            value = std::atol(line + length + 1);
+    std::fclose(file);
+    return value;
+}
+
+// Child mode: one import in a fresh process, printing how far resident
+// memory rose above where it stood just before.
+int report_peak(const char* importer, const std::string& path) {
+    std::FILE* reset = std::fopen("/proc/self/clear_refs", "w");
+    if (reset != nullptr) {
+        std::fputs("5", reset); // restarts the peak count
+        std::fclose(reset);
+    }
+    const long before = status_kib("VmRSS:");
+    if (std::strcmp(importer, "ours") == 0)
+        import_ours(path);
+    else if (!import_assimp(path))
+        return 1;
+    std::printf("%ld\n", status_kib("VmHWM:") - before);
+    return 0;
+}
+
+double peak_mib(const char* self, const char* importer, const std::string& path) {
+    const std::string command = std::string(self) + " --peak " + importer + " " + path;
+    std::FILE* child = popen(command.c_str(), "r");
+    long kib = -1;
+    if (child == nullptr || std::fscanf(child, "%ld", &kib) != 1)
+        kib = -1;
+    if (child != nullptr)
+        pclose(child);
+    return kib < 0 ? -1 : kib / 1024.0;
+}
+
+double store_mib() {
+    const mesh_store_t& m = mesh_store;
+    const double bytes =
+        double(m.num_vertex) * sizeof(d_data) + double(m.num_faces) * sizeof(f_data) +
+        double(m.num_tfaces) * sizeof(t_face) + double(m.num_cvertex) * sizeof(c_data);
+    return bytes / (1024.0 * 1024.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--peak") == 0)
+        return report_peak(argv[2], argv[3]);
+    std::string directory = "build/bench-data";
+    int reps = 5;
+    std::vector<int> face_counts;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+            directory = argv[++i];
+        else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
+            reps = std::max(1, std::atoi(argv[++i]));
+        else
+            face_counts.push_back(std::atoi(argv[i]));
+    }
+    if (face_counts.empty())
+        face_counts = {10000, 200000, 2000000};
+#ifndef ASEVIEW_HAVE_ASSIMP
+    std::printf("assimp not installed (Debian's libassimp-dev): its columns are skipped\n");
+#endif
+    std::printf("%9s %8s | %-15s | %-15s | %-15s | %11s %9s | %9s %9s %9s\n", "faces", "MB",
+                "ours MB/s", "assimp MB/s", "byte scan MB/s", "ours/assimp", "ours/scan",
+                "store MiB", "ours MiB", "assimp MiB");
+    std::printf("%9s %8s | %-15s | %-15s | %-15s | %11s %9s | %9s %9s %9s\n", "", "",
+                "best / median", "best / median", "best / median", "(median)", "(median)", "",
+                "peak rise", "peak rise");
+    for (int faces : face_counts) {
+        const std::string path = bench_model(directory, faces);
+        const double mb = file_size(path) / 1e6;
+        scan_bytes(path); // bring the file into the page cache for everyone
+        const timing scan = measure(reps, [&] { scan_bytes(path); });
+        const timing ours = measure(reps, [&] { import_ours(path); });
+        const double store = store_mib();
+        reset_mesh_store();
+        timing assimp{};
+#ifdef ASEVIEW_HAVE_ASSIMP
+        assimp = measure(reps, [&] { import_assimp(path); });
+#endif
+        const auto rate = [mb](double seconds) { return seconds > 0 ? mb / seconds : 0.0; };
+        const double ours_peak = peak_mib(argv[0], "ours", path);
+        const double assimp_peak = assimp.best > 0 ? peak_mib(argv[0], "assimp", path) : -1;
+        std::printf("%9d %8.1f | %6.0f / %6.0f | %6.0f / %6.0f | %6.0f / %6.0f | %11.2f %9.2f | "
+                    "%9.1f %9.1f %9.1f\n",
+                    faces, mb, rate(ours.best), rate(ours.median), rate(assimp.best),
+                    rate(assimp.median), rate(scan.best), rate(scan.median),
+                    assimp.median > 0 ? assimp.median / ours.median : 0.0,
+                    scan.median / ours.median, store, ours_peak, assimp_peak);
+        std::fflush(stdout);
+    }
+    return 0;
+}
