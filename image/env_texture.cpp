@@ -1,3 +1,43 @@
 #include "image/env_texture.h"
 
-void init_env_texture() {}
+#include "app/viewer_state.h"
+#include "image/texture_pixels.h"
+#include "image/tga.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+void init_env_texture() {
+    tga_image* map = load_tga("map2.tga");
+    GLint max_size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+    texture_pixels upload{};
+    if (map == nullptr || !make_texture_pixels(*map, max_size, upload)) {
+        std::printf("error loading map\n");
+        std::exit(1);
+    }
+
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    viewer_state.texture_id = name;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+    // Rows are packed without padding, so odd widths must not be read with
+    // the default 4-byte row alignment.
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, upload.width, upload.height, upload.format,
+                      GL_UNSIGNED_BYTE, upload.pixels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+
+    std::free(upload.owned);
+    free_tga(map);
+}

@@ -3,5 +3,7 @@
 
 // Loads "map2.tga" from the current directory into a mipmapped texture whose
 // name goes to viewer_state.texture_id, with sphere-map coordinate generation
-// configured (not enabled). A map that cannot be loaded ends the process.
+// configured (not enabled). Any size and any decodable layout is uploaded as
+// it is, top row first, in true colours. A map that cannot be loaded ends the
+// process with status 1.
 void init_env_texture();

@@ -1,0 +1,107 @@
+// The environment map as the viewer meets it at start-up: a missing or
+// undecodable "map2.tga" ends the run before any frame, any decodable one
+// lets it go on.
+// gtest goes first: X's headers define a macro None that its headers use.
+#include <gtest/gtest.h>
+
+#include "support/viewer_process.h"
+#include "support/x_display.h"
+#include "tests/fixtures/tga_builder.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const window_title = "various stuff- vertex colors - ASE files";
+
+bool ends_with(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A directory with an empty model, for `aseview -m model.ase`.
+struct viewer_run {
+    viewer_run() { dir.write("model.ase", "*MESH_NUMVERTEX 0\n"); }
+    temp_dir dir;
+};
+
+tga_file_spec small_map() {
+    tga_file_spec spec;
+    spec.image_type = 10;
+    spec.width = 3;
+    spec.height = 5;
+    spec.descriptor = 0x00;
+    for (int i = 0; i < 15; ++i)
+        spec.pixels.insert(spec.pixels.end(), {uint8_t(i * 16), 80, 200});
+    return spec;
+}
+
+} // namespace
+
+TEST(EnvTextureStartup, MissingMapEndsWithStatusOneBeforeAnyFrame) {
+    test_display();
+    viewer_run run;
+    viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
+    EXPECT_EQ(viewer.wait_exit(), 1);
+    EXPECT_TRUE(ends_with(viewer.output(), "could not open \"map2.tga\"\n")) << viewer.output();
+    EXPECT_FALSE(run.dir.exists("dump.txt")) << "start-up went past the texture";
+}
+
+TEST(EnvTextureStartup, UndecodableMapEndsWithStatusOneBeforeAnyFrame) {
+    test_display();
+    tga_file_spec sixteen_bits = small_map();
+    sixteen_bits.bpp = 16;
+    const std::string whole = tga_file(small_map());
+    const struct {
+        const char* name;
+        std::string file;
+    } cases[] = {
+        {"empty", ""},
+        {"text", "this is no picture at all, only words"},
+        {"16-bit true colour", tga_file(sixteen_bits)},
+        {"pixel data cut short", whole.substr(0, whole.size() - 2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        viewer_run run;
+        run.dir.write("map2.tga", c.file);
+        viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
+        EXPECT_EQ(viewer.wait_exit(), 1);
+        EXPECT_TRUE(ends_with(viewer.output(), "not TGA or PCX image\n")) << viewer.output();
+        EXPECT_FALSE(run.dir.exists("dump.txt"));
+    }
+}
+
+TEST(EnvTextureStartup, AnyDecodableMapLetsTheViewerRun) {
+    test_display();
+    tga_file_spec greyscale = small_map();
+    greyscale.image_type = 3;
+    greyscale.bpp = 8;
+    greyscale.pixels.resize(15);
+    const struct {
+        const char* name;
+        std::string file;
+    } cases[] = {
+        {"3 x 5 run-length true colour", tga_file(small_map())},
+        {"3 x 5 greyscale", tga_file(greyscale)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        viewer_run run;
+        run.dir.write("map2.tga", c.file);
+        viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
+        EXPECT_NE(find_window(window_title), 0u) << viewer.output();
+        EXPECT_TRUE(viewer.running()) << viewer.output();
+        EXPECT_EQ(viewer.output().find("map"), std::string::npos) << viewer.output();
+    }
+}
+
+TEST(EnvTextureStartup, BundledMapLetsTheViewerRun) {
+    test_display();
+    viewer_run run;
+    run.dir.copy_in(ASSETS_DIR "/map2.tga", "map2.tga");
+    viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
+    EXPECT_NE(find_window(window_title), 0u) << viewer.output();
+    EXPECT_TRUE(viewer.running()) << viewer.output();
+}
