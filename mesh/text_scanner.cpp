@@ -59,6 +59,7 @@ void refill_window(text_scanner& s) {
         }
         s.length += got;
     }
+    s.buffer[s.length] = '\0';
 }
 
 inline void fill_window(text_scanner& s, size_t wanted) {
@@ -216,6 +217,9 @@ static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must round to single preci
 // the dot: integer and power of ten are both exact floats, so one division
 // rounds the value correctly. Exporters write nearly all their numbers this
 // way ("55.0000", "-0.5774").
+constexpr float powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                   1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
 struct small_decimal {
     uint32_t digits = 0;
     int fraction_digits = 0;
@@ -226,8 +230,6 @@ struct small_decimal {
         fraction_digits += after_dot ? 1 : 0;
     }
     float value(bool negative) const {
-        static const float powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                              1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
         const float magnitude = static_cast<float>(digits) / powers_of_ten[fraction_digits];
         return negative ? -magnitude : magnitude;
     }
@@ -353,6 +355,92 @@ outcome scan_into(text_scanner& s, void* out, Convert convert) {
     return result;
 }
 
+// The common case, handled without the general machinery: the whole format
+// matches the buffered bytes with plain numbers ("-12", "0", "55.0000") and
+// every literal present. Anything else (another number form, a mismatch, the
+// end of the buffer or of the file) answers false, and the exact path runs
+// again from the same place. Values stored before that are the ones the
+// exact path stores too, since it reads the same plain numbers the same way.
+bool scan_plain(text_scanner& s, const char* format, const scan_target* targets, int& assigned) {
+    if (s.length - s.position < window_bytes && !s.file_ended)
+        return false;
+    const char* at = s.buffer + s.position;
+    const char* const end = s.buffer + s.length;
+    // The NUL after the data is neither space nor digit, so these loops stop
+    // at the end of the data without testing for it.
+    const auto skip = [&] {
+        while (space_table[static_cast<unsigned char>(*at)])
+            ++at;
+    };
+    int count = 0;
+    for (const char* f = format; *f != '\0'; ++f) {
+        if (is_space(static_cast<unsigned char>(*f))) {
+            skip();
+            continue;
+        }
+        if (*f != '%') {
+            if (at == end || *at != *f)
+                return false;
+            ++at;
+            continue;
+        }
+        long width = 0;
+        while (is_digit(*++f))
+            width = width * 10 + (*f - '0');
+        void* out = targets[count].pointer;
+        skip();
+        if (*f == 's') {
+            const char* token = at;
+            const char* limit = width > 0 && end - at > width ? at + width : end;
+            while (at != limit && !space_table[static_cast<unsigned char>(*at)])
+                ++at;
+            if (at == token || (at == end && !s.file_ended))
+                return false;
+            std::memcpy(out, token, static_cast<size_t>(at - token));
+            static_cast<char*>(out)[at - token] = '\0';
+            ++count;
+            continue;
+        }
+        const bool negative = *at == '-';
+        at += negative ? 1 : 0;
+        const char* first_digit = at;
+        uint32_t digits = 0;
+        for (unsigned d; (d = static_cast<unsigned char>(*at) - 48u) < 10; ++at)
+            digits = digits * 10 + d;
+        long digit_count = at - first_digit;
+        long fraction_digits = 0;
+        if (*f == 'f' && *at == '.') {
+            const char* first_fraction = ++at;
+            for (unsigned d; (d = static_cast<unsigned char>(*at) - 48u) < 10; ++at)
+                digits = digits * 10 + d;
+            fraction_digits = at - first_fraction;
+            digit_count += fraction_digits;
+        }
+        if (at == end || digit_count <= 0 || digit_count > 7 || fraction_digits > 10)
+            return false;
+        // A letter or a dot after the digits may belong to the number (an
+        // exponent, a hexadecimal prefix, a second dot): the exact path decides.
+        const char next = *at;
+        if (next == '.' || ((next | 0x20) >= 'a' && (next | 0x20) <= 'z'))
+            return false;
+        if (*f == 'f') {
+            const float magnitude = static_cast<float>(digits) /
+                                    powers_of_ten[fraction_digits < 0 ? 0 : fraction_digits];
+            *static_cast<float*>(out) = negative ? -magnitude : magnitude;
+        } else {
+            // A leading zero makes "%i" octal: left to the exact path too.
+            if (*f == 'i' && digit_count > 1 && *first_digit == '0')
+                return false;
+            const int32_t magnitude = static_cast<int32_t>(digits);
+            *static_cast<int32_t*>(out) = negative ? -magnitude : magnitude;
+        }
+        ++count;
+    }
+    s.position = static_cast<size_t>(at - s.buffer);
+    assigned = count;
+    return true;
+}
+
 } // namespace
 
 void scan_start(text_scanner& scanner, std::FILE* file) {
@@ -367,6 +455,8 @@ void scan_start(text_scanner& scanner, std::FILE* file) {
 
 int scan_list(text_scanner& s, const char* format, const scan_target* targets) {
     int assigned = 0;
+    if (scan_plain(s, format, targets, assigned))
+        return assigned;
     const auto input_ended = [&] { return assigned == 0 ? EOF : assigned; };
     bool skip_pending = false;
     for (const char* f = format; *f != '\0'; ++f) {

@@ -16,7 +16,7 @@ struct text_scanner {
     long buffer_offset = 0;  // offset in the file of buffer[0]
     bool file_ended = false; // the file has no bytes beyond buffer[length - 1]
     std::string number;      // characters of a number that did not fit the buffer
-    char buffer[scan_buffer_size];
+    char buffer[scan_buffer_size + 1]; // file data, then a NUL that stops every scan loop
 };
 
 // One destination of a conversion: "%i"/"%d" take int32_t, "%f" float and
