@@ -37,11 +37,7 @@ class RenderTest : public ::testing::Test {
             save_png(last_frame_,
                      std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
                          "_actual.png");
-        std::free(mesh_store.v_data);
-        std::free(mesh_store.f_list);
-        std::free(mesh_store.t_list);
-        std::free(mesh_store.v_color);
-        mesh_store = mesh_store_t{};
+        reset_mesh_store();
         viewer_state = saved_viewer_;
     }
 
