@@ -16,6 +16,19 @@ bool in_range(int32_t index, int32_t count, const void* array) {
     return array != nullptr && index >= 0 && index < count;
 }
 
+// Reads a record number with `index_format` and then its values with
+// `values_format`, as two separate reads: the second runs even when the
+// first fails. True when both read in full. `line_format`, the two formats
+// written one after the other, reads the usual plain line in one pass.
+template <typename... Values>
+bool read_record(text_scanner& s, const char* line_format, const char* index_format, int32_t& index,
+                 const char* values_format, Values*... values) {
+    if (scan_plain(s, line_format, &index, values...))
+        return true;
+    const bool got_index = scan(s, index_format, &index) == 1;
+    return scan(s, values_format, values...) == static_cast<int>(sizeof...(Values)) && got_index;
+}
+
 // Reads one count; false (and nothing changes) when no number follows.
 bool read_count(text_scanner& s, int32_t& count) {
     return scan(s, "%i", &count) == 1;
@@ -47,8 +60,7 @@ void read_num_faces(text_scanner& s) {
 void read_vertex(text_scanner& s) {
     int32_t i;
     float x, y, z;
-    const bool got_index = scan(s, "%i", &i) == 1;
-    if (scan(s, "%f %f %f", &x, &y, &z) != 3 || !got_index ||
+    if (!read_record(s, "%i%f %f %f", "%i", i, "%f %f %f", &x, &y, &z) ||
         !in_range(i, store.num_vertex, store.v_data))
         return;
     d_data& vertex = store.v_data[i];
@@ -60,8 +72,8 @@ void read_vertex(text_scanner& s) {
 
 void read_face(text_scanner& s) {
     int32_t i, a, b, c;
-    const bool got_index = scan(s, "%i:", &i) == 1;
-    if (scan(s, "\tA:\t%d B:\t%d C:\t%d", &a, &b, &c) != 3 || !got_index ||
+    if (!read_record(s, "%i:\tA:\t%d B:\t%d C:\t%d", "%i:", i, "\tA:\t%d B:\t%d C:\t%d", &a, &b,
+                     &c) ||
         !in_range(i, store.num_faces, store.f_list))
         return;
     f_data& face = store.f_list[i];
@@ -88,8 +100,7 @@ void read_num_tvertex(text_scanner& s) {
 
 void read_tface(text_scanner& s) {
     int32_t i, a, b, c;
-    const bool got_index = scan(s, "%i", &i) == 1;
-    if (scan(s, "%i %i %i", &a, &b, &c) != 3 || !got_index ||
+    if (!read_record(s, "%i%i %i %i", "%i", i, "%i %i %i", &a, &b, &c) ||
         !in_range(i, store.num_tfaces, store.t_list))
         return;
     t_face& face = store.t_list[i];
@@ -140,8 +151,7 @@ void read_face_normal(text_scanner& s) {
 void read_vertex_normal(text_scanner& s) {
     int32_t i;
     float x, y, z;
-    const bool got_index = scan(s, "%i", &i) == 1;
-    if (scan(s, "%f %f %f", &x, &y, &z) != 3 || !got_index)
+    if (!read_record(s, "%i%f %f %f", "%i", i, "%f %f %f", &x, &y, &z))
         return;
     if (in_range(i, store.num_vertex, store.v_data)) {
         d_data& vertex = store.v_data[i];
@@ -165,8 +175,7 @@ void read_num_cvertex(text_scanner& s) {
 void read_vertex_color(text_scanner& s) {
     int32_t i;
     float r, g, b;
-    const bool got_index = scan(s, "%i", &i) == 1;
-    if (scan(s, "%f %f %f", &r, &g, &b) != 3 || !got_index ||
+    if (!read_record(s, "%i%f %f %f", "%i", i, "%f %f %f", &r, &g, &b) ||
         !in_range(i, store.num_cvertex, store.v_color))
         return;
     c_data& color = store.v_color[i];
@@ -183,8 +192,7 @@ void read_num_cvfaces(text_scanner& s) {
 
 void read_color_face(text_scanner& s) {
     int32_t i, a, b, c;
-    const bool got_index = scan(s, "%i", &i) == 1;
-    if (scan(s, "%i %i %i", &a, &b, &c) != 3 || !got_index ||
+    if (!read_record(s, "%i%i %i %i", "%i", i, "%i %i %i", &a, &b, &c) ||
         !in_range(i, store.num_faces, store.f_list))
         return;
     f_data& face = store.f_list[i];
@@ -233,8 +241,8 @@ void scan_ase(std::FILE* stream) {
     store.record_limit = length >= 0 ? length : INT32_MAX;
     scan_start(scanner, stream);
     char token[256];
-    while (scan(scanner, "%255s", token) == 1) {
-        if (keyword_handler handler = find_handler(std::string_view(token)))
+    while (size_t token_length = scan_token(scanner, token)) {
+        if (keyword_handler handler = find_handler(std::string_view(token, token_length)))
             handler(scanner);
         else
             discard_line(scanner);

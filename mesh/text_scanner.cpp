@@ -1,5 +1,6 @@
 #include "mesh/text_scanner.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cfloat>
@@ -355,13 +356,33 @@ outcome scan_into(text_scanner& s, void* out, Convert convert) {
     return result;
 }
 
+// The first byte at or after `at` that is white space, looked for eight
+// bytes at a time: a byte of 0x20 or less is a candidate, and the table says
+// whether it really is white space. May return a point beyond `limit`.
+const char* find_space(const char* at, const char* limit) {
+    while (at < limit) {
+        uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        uint64_t candidates = (word - 0x2121212121212121ull) & ~word & 0x8080808080808080ull;
+        while (candidates != 0) {
+            const char* candidate = at + __builtin_ctzll(candidates) / 8;
+            if (space_table[static_cast<unsigned char>(*candidate)])
+                return candidate;
+            candidates &= candidates - 1;
+        }
+        at += 8;
+    }
+    return at;
+}
+
 // The common case, handled without the general machinery: the whole format
 // matches the buffered bytes with plain numbers ("-12", "0", "55.0000") and
 // every literal present. Anything else (another number form, a mismatch, the
 // end of the buffer or of the file) answers false, and the exact path runs
 // again from the same place. Values stored before that are the ones the
 // exact path stores too, since it reads the same plain numbers the same way.
-bool scan_plain(text_scanner& s, const char* format, const scan_target* targets, int& assigned) {
+bool scan_plain_all(text_scanner& s, const char* format, const scan_target* targets,
+                    int& assigned) {
     if (s.length - s.position < window_bytes && !s.file_ended)
         return false;
     const char* at = s.buffer + s.position;
@@ -416,7 +437,7 @@ bool scan_plain(text_scanner& s, const char* format, const scan_target* targets,
             fraction_digits = at - first_fraction;
             digit_count += fraction_digits;
         }
-        if (at == end || digit_count <= 0 || digit_count > 7 || fraction_digits > 10)
+        if (at == end || digit_count == 0 || digit_count > 7 || fraction_digits > 10)
             return false;
         // A letter or a dot after the digits may belong to the number (an
         // exponent, a hexadecimal prefix, a second dot): the exact path decides.
@@ -424,8 +445,7 @@ bool scan_plain(text_scanner& s, const char* format, const scan_target* targets,
         if (next == '.' || ((next | 0x20) >= 'a' && (next | 0x20) <= 'z'))
             return false;
         if (*f == 'f') {
-            const float magnitude = static_cast<float>(digits) /
-                                    powers_of_ten[fraction_digits < 0 ? 0 : fraction_digits];
+            const float magnitude = static_cast<float>(digits) / powers_of_ten[fraction_digits];
             *static_cast<float*>(out) = negative ? -magnitude : magnitude;
         } else {
             // A leading zero makes "%i" octal: left to the exact path too.
@@ -455,7 +475,7 @@ void scan_start(text_scanner& scanner, std::FILE* file) {
 
 int scan_list(text_scanner& s, const char* format, const scan_target* targets) {
     int assigned = 0;
-    if (scan_plain(s, format, targets, assigned))
+    if (scan_plain_all(s, format, targets, assigned))
         return assigned;
     const auto input_ended = [&] { return assigned == 0 ? EOF : assigned; };
     bool skip_pending = false;
@@ -511,6 +531,32 @@ int scan_list(text_scanner& s, const char* format, const scan_target* targets) {
         ++assigned;
     }
     return assigned;
+}
+
+bool scan_plain_list(text_scanner& s, const char* format, const scan_target* targets) {
+    int assigned = 0;
+    return scan_plain_all(s, format, targets, assigned);
+}
+
+size_t scan_token(text_scanner& s, char* token) {
+    if (s.length - s.position >= window_bytes || s.file_ended) {
+        const char* at = s.buffer + s.position;
+        while (space_table[static_cast<unsigned char>(*at)])
+            ++at;
+        const char* const start = at;
+        const char* const end = s.buffer + s.length;
+        const char* const limit = end - at > 255 ? at + 255 : end;
+        at = std::min(find_space(at, limit), limit);
+        if (at != end || s.file_ended) {
+            const size_t length = static_cast<size_t>(at - start);
+            std::memcpy(token, start, length);
+            token[length] = '\0';
+            s.position = static_cast<size_t>(at - s.buffer);
+            return length;
+        }
+    }
+    const scan_target target(token);
+    return scan_list(s, "%255s", &target) == 1 ? std::strlen(token) : 0;
 }
 
 bool discard_line(text_scanner& s) {

@@ -11,12 +11,14 @@ inline constexpr size_t scan_buffer_size = 256 * 1024;
 
 struct text_scanner {
     std::FILE* file = nullptr;
-    size_t position = 0;     // next unread byte in buffer
-    size_t length = 0;       // bytes of buffer that hold file data
-    long buffer_offset = 0;  // offset in the file of buffer[0]
-    bool file_ended = false; // the file has no bytes beyond buffer[length - 1]
-    std::string number;      // characters of a number that did not fit the buffer
-    char buffer[scan_buffer_size + 1]; // file data, then a NUL that stops every scan loop
+    size_t position = 0;               // next unread byte in buffer
+    size_t length = 0;                 // bytes of buffer that hold file data
+    long buffer_offset = 0;            // offset in the file of buffer[0]
+    bool file_ended = false;           // the file has no bytes beyond buffer[length - 1]
+    std::string number;                // characters of a number that did not fit the buffer
+    // File data, then a NUL that stops every scan loop, and room for reading
+    // eight bytes at a time up to the end.
+    char buffer[scan_buffer_size + 8];
 };
 
 // One destination of a conversion: "%i"/"%d" take int32_t, "%f" float and
@@ -42,6 +44,21 @@ int scan(text_scanner& scanner, const char* format, Targets*... targets) {
     const scan_target list[] = {scan_target(targets)..., scan_target(static_cast<char*>(nullptr))};
     return scan_list(scanner, format, list);
 }
+
+// Reads the whole format in one pass when every number in it is plain
+// ("-12", "0", "55.0000") and every literal is there; false, with nothing
+// consumed, when anything else would need the exact conversions of scan().
+bool scan_plain_list(text_scanner& scanner, const char* format, const scan_target* targets);
+
+template <typename... Targets>
+bool scan_plain(text_scanner& scanner, const char* format, Targets*... targets) {
+    const scan_target list[] = {scan_target(targets)..., scan_target(static_cast<char*>(nullptr))};
+    return scan_plain_list(scanner, format, list);
+}
+
+// Reads one "%255s" token into `token` (256 bytes); its length, or 0 when
+// the input ends first.
+size_t scan_token(text_scanner& scanner, char* token);
 
 // Discards input like fgets into a 256-byte buffer: up to and including the
 // next line end, but at most 255 characters. False if nothing was left.
