@@ -4,7 +4,7 @@
 #include "mesh/text_scanner.h"
 
 #include <cstdlib>
-#include <string_view>
+#include <cstring>
 
 namespace {
 
@@ -201,26 +201,43 @@ void read_color_face(text_scanner& s) {
     face.cvert[2] = c;
 }
 
-struct keyword {
-    std::string_view name;
-    keyword_handler handler;
-};
+template <size_t size> bool is(const char* token, const char (&keyword)[size]) {
+    return std::memcmp(token, keyword, size - 1) == 0;
+}
 
-const keyword keywords[] = {
-    {"*MESH_NUMVERTEX", read_num_vertex},   {"*MESH_NUMFACES", read_num_faces},
-    {"*MESH_VERTEX", read_vertex},          {"*MESH_FACE", read_face},
-    {"*MESH_NUMTVERTEX", read_num_tvertex}, {"*MESH_TFACE", read_tface},
-    {"*UVW_U_OFFSET", read_u_offset},       {"*UVW_V_OFFSET", read_v_offset},
-    {"*MESH_FACENORMAL", read_face_normal}, {"*MESH_VERTEXNORMAL", read_vertex_normal},
-    {"*MESH_NUMCVERTEX", read_num_cvertex}, {"*MESH_VERTCOL", read_vertex_color},
-    {"*MESH_NUMCVFACES", read_num_cvfaces}, {"*MESH_CFACE", read_color_face},
-};
-
-keyword_handler find_handler(std::string_view token) {
-    for (const keyword& k : keywords)
-        if (token == k.name)
-            return k.handler;
-    return nullptr;
+// The handler of a keyword token: whole, case-sensitive equality, found by
+// the token's length first so that a token is compared with one to four
+// keywords of its own length.
+keyword_handler find_handler(const char* token, size_t length) {
+    switch (length) {
+    case 10:
+        return is(token, "*MESH_FACE") ? read_face : nullptr;
+    case 11:
+        return is(token, "*MESH_TFACE")   ? read_tface
+               : is(token, "*MESH_CFACE") ? read_color_face
+                                          : nullptr;
+    case 12:
+        return is(token, "*MESH_VERTEX") ? read_vertex : nullptr;
+    case 13:
+        return is(token, "*UVW_U_OFFSET")   ? read_u_offset
+               : is(token, "*UVW_V_OFFSET") ? read_v_offset
+               : is(token, "*MESH_VERTCOL") ? read_vertex_color
+                                            : nullptr;
+    case 14:
+        return is(token, "*MESH_NUMFACES") ? read_num_faces : nullptr;
+    case 15:
+        return is(token, "*MESH_NUMVERTEX") ? read_num_vertex : nullptr;
+    case 16:
+        return is(token, "*MESH_NUMTVERTEX")   ? read_num_tvertex
+               : is(token, "*MESH_FACENORMAL") ? read_face_normal
+               : is(token, "*MESH_NUMCVERTEX") ? read_num_cvertex
+               : is(token, "*MESH_NUMCVFACES") ? read_num_cvfaces
+                                               : nullptr;
+    case 18:
+        return is(token, "*MESH_VERTEXNORMAL") ? read_vertex_normal : nullptr;
+    default:
+        return nullptr;
+    }
 }
 
 // The stream's length, or -1 when it cannot be measured (a pipe).
@@ -242,7 +259,7 @@ void scan_ase(std::FILE* stream) {
     scan_start(scanner, stream);
     char token[256];
     while (size_t token_length = scan_token(scanner, token)) {
-        if (keyword_handler handler = find_handler(std::string_view(token, token_length)))
+        if (keyword_handler handler = find_handler(token, token_length))
             handler(scanner);
         else
             discard_line(scanner);
