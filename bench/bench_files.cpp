@@ -1,10 +1,14 @@
 #include "bench/bench_files.h"
 
+#include "mesh/ase_reader.h"
+#include "mesh/mesh_store.h"
 #include "tools/ase_writer.h"
 
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 std::string bench_model(const std::string& directory, int faces) {
     std::filesystem::create_directories(directory);
@@ -22,6 +26,19 @@ std::string bench_model(const std::string& directory, int faces) {
         std::filesystem::rename(partial, path);
     }
     return path;
+}
+
+void load_quietly(const std::string& path) {
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    dup2(null_fd, 1);
+    reset_mesh_store();
+    load_ase(path.c_str());
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    close(null_fd);
 }
 
 uint64_t file_size(const std::string& path) {

@@ -3,16 +3,13 @@
 // the same run.
 // Usage: import_bench [--dir DIR] [--reps N] [FACES ...]
 #include "bench/bench_files.h"
-#include "mesh/ase_reader.h"
 #include "mesh/mesh_store.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #ifdef ASEVIEW_HAVE_ASSIMP
@@ -21,20 +18,6 @@
 #endif
 
 namespace {
-
-// The reader prints its count lines; keep them off the benchmark's table.
-void import_ours(const std::string& path) {
-    std::fflush(stdout);
-    const int saved = dup(1);
-    const int null_fd = open("/dev/null", O_WRONLY);
-    dup2(null_fd, 1);
-    reset_mesh_store();
-    load_ase(path.c_str());
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    close(null_fd);
-}
 
 bool import_assimp([[maybe_unused]] const std::string& path) {
 #ifdef ASEVIEW_HAVE_ASSIMP
@@ -95,7 +78,7 @@ int report_peak(const char* importer, const std::string& path) {
     }
     const long before = status_kib("VmRSS:");
     if (std::strcmp(importer, "ours") == 0)
-        import_ours(path);
+        load_quietly(path);
     else if (!import_assimp(path))
         return 1;
     std::printf("%ld\n", status_kib("VmHWM:") - before);
@@ -153,7 +136,7 @@ int main(int argc, char** argv) {
         const double mb = file_size(path) / 1e6;
         scan_bytes(path); // bring the file into the page cache for everyone
         const timing scan = measure(reps, [&] { scan_bytes(path); });
-        const timing ours = measure(reps, [&] { import_ours(path); });
+        const timing ours = measure(reps, [&] { load_quietly(path); });
         const double store = store_mib();
         reset_mesh_store();
         timing assimp{};
