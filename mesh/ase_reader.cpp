@@ -3,6 +3,7 @@
 #include "mesh/mesh_store.h"
 #include "mesh/text_scanner.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +28,20 @@ bool read_record(text_scanner& s, const char* line_format, const char* index_for
         return true;
     const bool got_index = scan(s, index_format, &index) == 1;
     return scan(s, values_format, values...) == static_cast<int>(sizeof...(Values)) && got_index;
+}
+
+// Reads a record number and three values, and stores the values into
+// `field` of that record when the number lies inside the array.
+template <typename Record, typename Value>
+void read_triple(text_scanner& s, const char* line_format, const char* index_format,
+                 const char* values_format, Record* array, int32_t count,
+                 Value (Record::*field)[3]) {
+    int32_t i;
+    Value values[3];
+    if (read_record(s, line_format, index_format, i, values_format, &values[0], &values[1],
+                    &values[2]) &&
+        in_range(i, count, array))
+        std::copy(values, values + 3, array[i].*field);
 }
 
 // Reads one count; false (and nothing changes) when no number follows.
@@ -71,15 +86,8 @@ void read_vertex(text_scanner& s) {
 }
 
 void read_face(text_scanner& s) {
-    int32_t i, a, b, c;
-    if (!read_record(s, "%i:\tA:\t%d B:\t%d C:\t%d", "%i:", i, "\tA:\t%d B:\t%d C:\t%d", &a, &b,
-                     &c) ||
-        !in_range(i, store.num_faces, store.f_list))
-        return;
-    f_data& face = store.f_list[i];
-    face.vert[0] = a;
-    face.vert[1] = b;
-    face.vert[2] = c;
+    read_triple(s, "%i:\tA:\t%d B:\t%d C:\t%d", "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
+                store.num_faces, &f_data::vert);
 }
 
 // Texture faces are numbered like faces, so the array gets one per face.
@@ -99,14 +107,7 @@ void read_num_tvertex(text_scanner& s) {
 }
 
 void read_tface(text_scanner& s) {
-    int32_t i, a, b, c;
-    if (!read_record(s, "%i%i %i %i", "%i", i, "%i %i %i", &a, &b, &c) ||
-        !in_range(i, store.num_tfaces, store.t_list))
-        return;
-    t_face& face = store.t_list[i];
-    face.tvert[0] = a;
-    face.tvert[1] = b;
-    face.tvert[2] = c;
+    read_triple(s, "%i%i %i %i", "%i", "%i %i %i", store.t_list, store.num_tfaces, &t_face::tvert);
 }
 
 // The offsets apply to the vertex whose number record 0 holds.
@@ -173,15 +174,7 @@ void read_num_cvertex(text_scanner& s) {
 }
 
 void read_vertex_color(text_scanner& s) {
-    int32_t i;
-    float r, g, b;
-    if (!read_record(s, "%i%f %f %f", "%i", i, "%f %f %f", &r, &g, &b) ||
-        !in_range(i, store.num_cvertex, store.v_color))
-        return;
-    c_data& color = store.v_color[i];
-    color.rgb[0] = r;
-    color.rgb[1] = g;
-    color.rgb[2] = b;
+    read_triple(s, "%i%f %f %f", "%i", "%f %f %f", store.v_color, store.num_cvertex, &c_data::rgb);
 }
 
 void read_num_cvfaces(text_scanner& s) {
@@ -191,14 +184,7 @@ void read_num_cvfaces(text_scanner& s) {
 }
 
 void read_color_face(text_scanner& s) {
-    int32_t i, a, b, c;
-    if (!read_record(s, "%i%i %i %i", "%i", i, "%i %i %i", &a, &b, &c) ||
-        !in_range(i, store.num_faces, store.f_list))
-        return;
-    f_data& face = store.f_list[i];
-    face.cvert[0] = a;
-    face.cvert[1] = b;
-    face.cvert[2] = c;
+    read_triple(s, "%i%i %i %i", "%i", "%i %i %i", store.f_list, store.num_faces, &f_data::cvert);
 }
 
 template <size_t size> bool is(const char* token, const char (&keyword)[size]) {
