@@ -214,8 +214,10 @@ TEST(TextScanner, MatchesLibcOnWellFormedNumbers) {
         check_all_formats(text);
         std::snprintf(text, sizeof text, "%a", mantissa(random) * std::pow(2.0, exponent));
         check_all_formats(text);
+        // Unsigned, so that the product wraps instead of overflowing.
         std::snprintf(text, sizeof text, "%lld",
-                      static_cast<long long>(random()) * static_cast<long long>(random()));
+                      static_cast<long long>(static_cast<unsigned long long>(random()) *
+                                             static_cast<unsigned long long>(random())));
         check_all_formats(text);
         if (HasFailure())
             return;
