@@ -26,15 +26,15 @@ struct viewer_run {
     temp_dir dir;
 };
 
-tga_file_spec small_map() {
-    tga_file_spec spec;
-    spec.image_type = 10;
-    spec.width = 3;
-    spec.height = 5;
-    spec.descriptor = 0x00;
+tga_fields small_map() {
+    tga_fields fields;
+    fields.image_type = 10;
+    fields.width = 3;
+    fields.height = 5;
+    fields.descriptor = 0x00;
     for (int i = 0; i < 15; ++i)
-        spec.pixels.insert(spec.pixels.end(), {uint8_t(i * 16), 80, 200});
-    return spec;
+        fields.pixels.insert(fields.pixels.end(), {uint8_t(i * 16), 80, 200});
+    return fields;
 }
 
 } // namespace
@@ -50,7 +50,7 @@ TEST(EnvTextureStartup, MissingMapEndsWithStatusOneBeforeAnyFrame) {
 
 TEST(EnvTextureStartup, UndecodableMapEndsWithStatusOneBeforeAnyFrame) {
     test_display();
-    tga_file_spec sixteen_bits = small_map();
+    tga_fields sixteen_bits = small_map();
     sixteen_bits.bpp = 16;
     const std::string whole = tga_file(small_map());
     const struct {
@@ -75,7 +75,7 @@ TEST(EnvTextureStartup, UndecodableMapEndsWithStatusOneBeforeAnyFrame) {
 
 TEST(EnvTextureStartup, AnyDecodableMapLetsTheViewerRun) {
     test_display();
-    tga_file_spec greyscale = small_map();
+    tga_fields greyscale = small_map();
     greyscale.image_type = 3;
     greyscale.bpp = 8;
     greyscale.pixels.resize(15);

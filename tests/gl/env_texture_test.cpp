@@ -58,7 +58,7 @@ const bytes top_left{200, 30, 10}, top_right{20, 180, 40}, bottom_left{10, 40, 2
     bottom_right{230, 220, 20};
 
 // A 256 x 256 map of four coloured quarters, stored as B, G, R, A.
-tga_file_spec quarters_map(int image_type, int descriptor) {
+tga_fields quarters_map(int image_type, int descriptor) {
     bytes picture;
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) {
@@ -66,14 +66,14 @@ tga_file_spec quarters_map(int image_type, int descriptor) {
                 y < 128 ? (x < 128 ? top_left : top_right) : (x < 128 ? bottom_left : bottom_right);
             picture.insert(picture.end(), {c[2], c[1], c[0], 255});
         }
-    tga_file_spec spec;
-    spec.image_type = image_type;
-    spec.bpp = 32;
-    spec.width = 256;
-    spec.height = 256;
-    spec.descriptor = descriptor;
-    spec.pixels = stored_order(picture, 256, 256, 4, descriptor);
-    return spec;
+    tga_fields fields;
+    fields.image_type = image_type;
+    fields.bpp = 32;
+    fields.width = 256;
+    fields.height = 256;
+    fields.descriptor = descriptor;
+    fields.pixels = stored_order(picture, 256, 256, 4, descriptor);
+    return fields;
 }
 
 TEST(EnvTexture, MapOf256SquarePixelsShowsTrueColoursTopRowFirst) {
@@ -134,13 +134,13 @@ TEST(EnvTexture, OddWidthTrueColourRowsAreReadWithoutPadding) {
     for (const bytes& c : row_colours)
         for (int x = 0; x < 3; ++x)
             picture.insert(picture.end(), {c[2], c[1], c[0]});
-    tga_file_spec spec;
-    spec.width = 3;
-    spec.height = 4;
-    spec.descriptor = 0x00;
-    spec.pixels = stored_order(picture, 3, 4, 3, spec.descriptor);
-    spec.footer = true;
-    const texel_rows texture = read_texture(build_texture_from(tga_file(spec)), 0);
+    tga_fields fields;
+    fields.width = 3;
+    fields.height = 4;
+    fields.descriptor = 0x00;
+    fields.pixels = stored_order(picture, 3, 4, 3, fields.descriptor);
+    fields.footer = true;
+    const texel_rows texture = read_texture(build_texture_from(tga_file(fields)), 0);
     ASSERT_EQ(texture.width, 4) << "3 is resampled up to the next power of two";
     ASSERT_EQ(texture.height, 4);
     for (int row = 0; row < 4; ++row)
@@ -149,15 +149,15 @@ TEST(EnvTexture, OddWidthTrueColourRowsAreReadWithoutPadding) {
 }
 
 TEST(EnvTexture, GreyscaleMapGivesGreyTexels) {
-    tga_file_spec spec;
-    spec.image_type = 11;
-    spec.bpp = 8;
-    spec.width = 4;
-    spec.height = 2;
-    spec.descriptor = 0x20;
-    spec.pixels = {50, 50, 50, 50, 200, 200, 200, 200};
-    spec.footer = true;
-    const texel_rows texture = read_texture(build_texture_from(tga_file(spec)), 0);
+    tga_fields fields;
+    fields.image_type = 11;
+    fields.bpp = 8;
+    fields.width = 4;
+    fields.height = 2;
+    fields.descriptor = 0x20;
+    fields.pixels = {50, 50, 50, 50, 200, 200, 200, 200};
+    fields.footer = true;
+    const texel_rows texture = read_texture(build_texture_from(tga_file(fields)), 0);
     ASSERT_EQ(texture.width, 4);
     ASSERT_EQ(texture.height, 2);
     EXPECT_EQ(texture.at(1, 0), (bytes{50, 50, 50}));
@@ -165,20 +165,20 @@ TEST(EnvTexture, GreyscaleMapGivesGreyTexels) {
 }
 
 TEST(EnvTexture, ColourMappedMapShowsItsEntriesAndBlackForIndicesItLacks) {
-    tga_file_spec spec;
-    spec.image_type = 1;
-    spec.bpp = 8;
-    spec.width = 4;
-    spec.height = 2;
-    spec.descriptor = 0x20;
-    spec.color_map_type = 1;
-    spec.color_map_index = 2;
-    spec.color_map_length = 2;
-    spec.color_map_size = 24;
-    spec.color_map = {10, 20, 30, 40, 50, 60}; // blue, green, red
-    spec.pixels = {2, 3, 0, 200, 3, 3, 3, 3};
-    spec.footer = true;
-    const texel_rows texture = read_texture(build_texture_from(tga_file(spec)), 0);
+    tga_fields fields;
+    fields.image_type = 1;
+    fields.bpp = 8;
+    fields.width = 4;
+    fields.height = 2;
+    fields.descriptor = 0x20;
+    fields.color_map_type = 1;
+    fields.color_map_index = 2;
+    fields.color_map_length = 2;
+    fields.color_map_size = 24;
+    fields.color_map = {10, 20, 30, 40, 50, 60}; // blue, green, red
+    fields.pixels = {2, 3, 0, 200, 3, 3, 3, 3};
+    fields.footer = true;
+    const texel_rows texture = read_texture(build_texture_from(tga_file(fields)), 0);
     ASSERT_EQ(texture.width, 4);
     ASSERT_EQ(texture.height, 2);
     EXPECT_EQ(texture.at(0, 0), (bytes{30, 20, 10}));

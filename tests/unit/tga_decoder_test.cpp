@@ -72,34 +72,34 @@ bytes make_picture(const image_kind& kind, int width, int height) {
     return picture;
 }
 
-tga_file_spec make_spec(const image_kind& kind, const bytes& picture, int width, int height,
-                        int descriptor) {
-    tga_file_spec spec;
-    spec.image_type = kind.image_type;
-    spec.bpp = kind.bpp;
-    spec.width = width;
-    spec.height = height;
-    spec.descriptor = descriptor | (kind.bpp == 32 ? 0x08 : 0x00);
+tga_fields make_fields(const image_kind& kind, const bytes& picture, int width, int height,
+                     int descriptor) {
+    tga_fields fields;
+    fields.image_type = kind.image_type;
+    fields.bpp = kind.bpp;
+    fields.width = width;
+    fields.height = height;
+    fields.descriptor = descriptor | (kind.bpp == 32 ? 0x08 : 0x00);
     if (indexed(kind)) {
-        spec.color_map_type = 1;
-        spec.color_map_index = first_index;
-        spec.color_map_length = stored_entries;
-        spec.color_map_size = 24;
-        spec.color_map = stored_color_map();
+        fields.color_map_type = 1;
+        fields.color_map_index = first_index;
+        fields.color_map_length = stored_entries;
+        fields.color_map_size = 24;
+        fields.color_map = stored_color_map();
     }
-    spec.pixels = stored_order(picture, width, height, kind.bpp / 8, descriptor);
-    return spec;
+    fields.pixels = stored_order(picture, width, height, kind.bpp / 8, descriptor);
+    return fields;
 }
 
 // stb_image reads a first index as a number of bytes to skip: give it the
 // same colours as a map that starts at index 0 with the black entries stored.
-tga_file_spec as_stb_reads_it(tga_file_spec spec) {
-    if (spec.color_map_type == 1) {
-        spec.color_map.insert(spec.color_map.begin(), 3 * spec.color_map_index, 0);
-        spec.color_map_length += spec.color_map_index;
-        spec.color_map_index = 0;
+tga_fields as_stb_reads_it(tga_fields fields) {
+    if (fields.color_map_type == 1) {
+        fields.color_map.insert(fields.color_map.begin(), 3 * fields.color_map_index, 0);
+        fields.color_map_length += fields.color_map_index;
+        fields.color_map_index = 0;
     }
-    return spec;
+    return fields;
 }
 
 // Our image as red, green, blue (and alpha), colour indices looked up in the
@@ -189,13 +189,13 @@ TEST(TgaDecoder, EveryTypeOrientationWidthAndFramingMatchesStbImage) {
                                  std::to_string(descriptor) + ", width " + std::to_string(width) +
                                  ", " + frame.name);
                     const bytes picture = make_picture(kind, width, height);
-                    tga_file_spec spec = make_spec(kind, picture, width, height, descriptor);
-                    spec.id = frame.id;
-                    spec.trailing = frame.trailing;
-                    spec.footer = frame.footer;
+                    tga_fields fields = make_fields(kind, picture, width, height, descriptor);
+                    fields.id = frame.id;
+                    fields.trailing = frame.trailing;
+                    fields.footer = frame.footer;
 
-                    const image_ptr top_first = decode(tga_file(spec), true);
-                    const image_ptr bottom_first = decode(tga_file(spec), false);
+                    const image_ptr top_first = decode(tga_file(fields), true);
+                    const image_ptr bottom_first = decode(tga_file(fields), false);
                     ASSERT_NE(top_first, nullptr) << tga_error;
                     ASSERT_NE(bottom_first, nullptr) << tga_error;
                     EXPECT_EQ(top_first->width, width);
@@ -203,7 +203,7 @@ TEST(TgaDecoder, EveryTypeOrientationWidthAndFramingMatchesStbImage) {
                     EXPECT_EQ(top_first->components, kind.bpp / 8);
 
                     int stb_width = 0, stb_height = 0, channels = 0;
-                    bytes expected = decode_with_stb(tga_file(as_stb_reads_it(spec)), stb_width,
+                    bytes expected = decode_with_stb(tga_file(as_stb_reads_it(fields)), stb_width,
                                                      stb_height, channels);
                     ASSERT_EQ(stb_width, width);
                     ASSERT_EQ(stb_height, height);
@@ -221,15 +221,15 @@ TEST(TgaDecoder, TrueColourKeepsFileByteOrderAndNamesIt) {
         uint32_t format;
     } cases[] = {{24, GL_BGR_EXT}, {32, GL_BGRA_EXT}};
     for (const auto& c : cases) {
-        tga_file_spec spec;
-        spec.bpp = c.bpp;
-        spec.pixels = {10, 20, 30, 40};
-        spec.pixels.resize(static_cast<size_t>(c.bpp / 8));
-        spec.footer = true; // files shorter than a footer are refused
-        const image_ptr image = decode(tga_file(spec), true);
+        tga_fields fields;
+        fields.bpp = c.bpp;
+        fields.pixels = {10, 20, 30, 40};
+        fields.pixels.resize(static_cast<size_t>(c.bpp / 8));
+        fields.footer = true; // files shorter than a footer are refused
+        const image_ptr image = decode(tga_file(fields), true);
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->format, c.format);
-        EXPECT_EQ(bytes(image->pixels, image->pixels + c.bpp / 8), spec.pixels);
+        EXPECT_EQ(bytes(image->pixels, image->pixels + c.bpp / 8), fields.pixels);
         EXPECT_EQ(image->color_map, nullptr);
         EXPECT_EQ(image->color_map_entries, 0);
         EXPECT_EQ(image->color_map_format, 0u);
@@ -237,16 +237,16 @@ TEST(TgaDecoder, TrueColourKeepsFileByteOrderAndNamesIt) {
 }
 
 TEST(TgaDecoder, ColourMapWithFirstIndexTwoHasTwoBlackEntriesThenTheFileEntriesAsRgb) {
-    tga_file_spec spec;
-    spec.image_type = 1;
-    spec.bpp = 8;
-    spec.color_map_type = 1;
-    spec.color_map_index = 2;
-    spec.color_map_length = 3;
-    spec.color_map_size = 24;
-    spec.color_map = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    spec.pixels = {4};
-    const image_ptr image = decode(tga_file(spec), true);
+    tga_fields fields;
+    fields.image_type = 1;
+    fields.bpp = 8;
+    fields.color_map_type = 1;
+    fields.color_map_index = 2;
+    fields.color_map_length = 3;
+    fields.color_map_size = 24;
+    fields.color_map = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    fields.pixels = {4};
+    const image_ptr image = decode(tga_file(fields), true);
     ASSERT_NE(image, nullptr) << tga_error;
     EXPECT_EQ(image->format, static_cast<uint32_t>(GL_COLOR_INDEX));
     EXPECT_EQ(image->color_map_format, static_cast<uint32_t>(GL_RGB));
@@ -267,32 +267,32 @@ TEST(TgaDecoder, OrientationBitsAndFlipChooseWhereTheFirstFileRowGoes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("descriptor " + std::to_string(c.descriptor) + (c.flip ? " flipped" : ""));
-        tga_file_spec spec;
-        spec.image_type = 3;
-        spec.bpp = 8;
-        spec.width = 2;
-        spec.height = 2;
-        spec.descriptor = c.descriptor;
-        spec.pixels = {1, 2, 3, 4};
-        spec.footer = true;
-        const image_ptr image = decode(tga_file(spec), c.flip);
+        tga_fields fields;
+        fields.image_type = 3;
+        fields.bpp = 8;
+        fields.width = 2;
+        fields.height = 2;
+        fields.descriptor = c.descriptor;
+        fields.pixels = {1, 2, 3, 4};
+        fields.footer = true;
+        const image_ptr image = decode(tga_file(fields), c.flip);
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(bytes(image->pixels, image->pixels + 4), c.buffer);
     }
 }
 
 TEST(TgaDecoder, RunLengthPacketsMayCrossRowsAndReachPastTheLastRow) {
-    tga_file_spec spec;
-    spec.image_type = 11;
-    spec.bpp = 8;
-    spec.width = 3;
-    spec.height = 2;
-    spec.encode = false;
+    tga_fields fields;
+    fields.image_type = 11;
+    fields.bpp = 8;
+    fields.width = 3;
+    fields.height = 2;
+    fields.encode = false;
     // A run of 4 across the row boundary, then a raw packet of 4 of which
     // only 2 belong to the image.
-    spec.pixels = {0x83, 7, 0x03, 1, 2, 8, 9};
-    spec.footer = true;
-    const image_ptr image = decode(tga_file(spec), true);
+    fields.pixels = {0x83, 7, 0x03, 1, 2, 8, 9};
+    fields.footer = true;
+    const image_ptr image = decode(tga_file(fields), true);
     ASSERT_NE(image, nullptr) << tga_error;
     EXPECT_EQ(bytes(image->pixels, image->pixels + 6), (bytes{7, 7, 7, 7, 1, 2}));
 }

@@ -25,19 +25,19 @@ bool decodes(const std::string& file, const char* path = "test.tga") {
 }
 
 // A 3 x 2 true-colour image with a footer, the base most cases change.
-tga_file_spec valid_spec() {
-    tga_file_spec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.pixels.assign(18, 0x40);
-    spec.footer = true;
-    return spec;
+tga_fields valid_fields() {
+    tga_fields fields;
+    fields.width = 3;
+    fields.height = 2;
+    fields.pixels.assign(18, 0x40);
+    fields.footer = true;
+    return fields;
 }
 
-tga_file_spec with(std::function<void(tga_file_spec&)> change) {
-    tga_file_spec spec = valid_spec();
-    change(spec);
-    return spec;
+tga_fields with(std::function<void(tga_fields&)> change) {
+    tga_fields fields = valid_fields();
+    change(fields);
+    return fields;
 }
 
 struct refusal_case {
@@ -51,65 +51,65 @@ TEST(TgaRefusal, EveryRefusalReturnsNullWithItsReason) {
     const refusal_case cases[] = {
         {"file shorter than a footer", std::string(25, '\0'),
          "TGA: Cannot read footer from \"test.tga\""},
-        {"ID field past the end", tga_file(with([](tga_file_spec& s) {
+        {"ID field past the end", tga_file(with([](tga_fields& s) {
              s.id_length = 255;
              s.pixels.clear();
          })),
          "TGA: Cannot skip ID field in \"test.tga\""},
-        {"zero width", tga_file(with([](tga_file_spec& s) { s.width = 0; })),
+        {"zero width", tga_file(with([](tga_fields& s) { s.width = 0; })),
          "TGA: width, height, or bpp is zero in \"test.tga\""},
-        {"zero height", tga_file(with([](tga_file_spec& s) { s.height = 0; })),
+        {"zero height", tga_file(with([](tga_fields& s) { s.height = 0; })),
          "TGA: width, height, or bpp is zero in \"test.tga\""},
-        {"zero bpp", tga_file(with([](tga_file_spec& s) { s.bpp = 0; })),
+        {"zero bpp", tga_file(with([](tga_fields& s) { s.bpp = 0; })),
          "TGA: width, height, or bpp is zero in \"test.tga\""},
-        {"type 0", tga_file(with([](tga_file_spec& s) { s.image_type = 0; })),
+        {"type 0", tga_file(with([](tga_fields& s) { s.image_type = 0; })),
          "TGA: unrecognized image type 0\n"},
-        {"type 4", tga_file(with([](tga_file_spec& s) { s.image_type = 4; })),
+        {"type 4", tga_file(with([](tga_fields& s) { s.image_type = 4; })),
          "TGA: unrecognized image type 4\n"},
-        {"type 8", tga_file(with([](tga_file_spec& s) { s.image_type = 8; })),
+        {"type 8", tga_file(with([](tga_fields& s) { s.image_type = 8; })),
          "TGA: unrecognized image type 8\n"},
-        {"type 12", tga_file(with([](tga_file_spec& s) { s.image_type = 12; })),
+        {"type 12", tga_file(with([](tga_fields& s) { s.image_type = 12; })),
          "TGA: unrecognized image type 12\n"},
-        {"type 255", tga_file(with([](tga_file_spec& s) { s.image_type = 255; })),
+        {"type 255", tga_file(with([](tga_fields& s) { s.image_type = 255; })),
          "TGA: unrecognized image type 255\n"},
-        {"16-bit true-colour", tga_file(with([](tga_file_spec& s) { s.bpp = 16; })), channel},
-        {"16-bit true-colour RLE", tga_file(with([](tga_file_spec& s) {
+        {"16-bit true-colour", tga_file(with([](tga_fields& s) { s.bpp = 16; })), channel},
+        {"16-bit true-colour RLE", tga_file(with([](tga_fields& s) {
              s.image_type = 10;
              s.bpp = 16;
          })),
          channel},
-        {"16-bit greyscale", tga_file(with([](tga_file_spec& s) {
+        {"16-bit greyscale", tga_file(with([](tga_fields& s) {
              s.image_type = 3;
              s.bpp = 16;
          })),
          channel},
-        {"16-bit indices", tga_file(with([](tga_file_spec& s) {
+        {"16-bit indices", tga_file(with([](tga_fields& s) {
              s.image_type = 1;
              s.bpp = 16;
              s.color_map_type = 1;
          })),
          channel},
-        {"indexed without a map", tga_file(with([](tga_file_spec& s) {
+        {"indexed without a map", tga_file(with([](tga_fields& s) {
              s.image_type = 1;
              s.bpp = 8;
          })),
          "TGA: indexed image has invalid color map type 0\n"},
-        {"true-colour with a map", tga_file(with([](tga_file_spec& s) { s.color_map_type = 1; })),
+        {"true-colour with a map", tga_file(with([](tga_fields& s) { s.color_map_type = 1; })),
          "TGA: non-indexed image has invalid color map type 1\n"},
-        {"greyscale with map type 2", tga_file(with([](tga_file_spec& s) {
+        {"greyscale with map type 2", tga_file(with([](tga_fields& s) {
              s.image_type = 11;
              s.bpp = 8;
              s.color_map_type = 2;
          })),
          "TGA: non-indexed image has invalid color map type 2\n"},
-        {"empty colour map", tga_file(with([](tga_file_spec& s) {
+        {"empty colour map", tga_file(with([](tga_fields& s) {
              s.image_type = 9;
              s.bpp = 8;
              s.color_map_type = 1;
              s.color_map_size = 24;
          })),
          "TGA: invalid color map length 0"},
-        {"16-bit colour map", tga_file(with([](tga_file_spec& s) {
+        {"16-bit colour map", tga_file(with([](tga_fields& s) {
              s.image_type = 1;
              s.bpp = 8;
              s.color_map_type = 1;
@@ -117,7 +117,7 @@ TEST(TgaRefusal, EveryRefusalReturnsNullWithItsReason) {
              s.color_map_size = 16;
          })),
          channel},
-        {"colour map cut short", tga_file(with([](tga_file_spec& s) {
+        {"colour map cut short", tga_file(with([](tga_fields& s) {
              s.image_type = 1;
              s.bpp = 8;
              s.color_map_type = 1;
@@ -128,7 +128,7 @@ TEST(TgaRefusal, EveryRefusalReturnsNullWithItsReason) {
              s.footer = false;
          })),
          "TGA: error reading colormap (ftell == 26)\n"},
-        {"pixel data one byte short", tga_file(with([](tga_file_spec& s) {
+        {"pixel data one byte short", tga_file(with([](tga_fields& s) {
                                           s.pixels.resize(17);
                                           s.footer = false;
                                           s.trailing = std::string(9, 'x');
@@ -136,7 +136,7 @@ TEST(TgaRefusal, EveryRefusalReturnsNullWithItsReason) {
          "TGA: error reading (ftell == 35, width=3)\n"},
         {"run-length data one byte short",
          [] {
-             tga_file_spec s = valid_spec();
+             tga_fields s = valid_fields();
              s.image_type = 10;
              s.footer = false;
              s.pixels.assign(18, 0);
@@ -158,14 +158,14 @@ TEST(TgaRefusal, EveryRefusalReturnsNullWithItsReason) {
 TEST(TgaRefusal, HeaderClaimingGigabytesInA30ByteFileFailsBeforeReadingRows) {
     for (int image_type : {2, 10}) {
         SCOPED_TRACE("type " + std::to_string(image_type));
-        tga_file_spec spec;
-        spec.image_type = image_type;
-        spec.width = 65535;
-        spec.height = 65535;
-        spec.bpp = 32;
-        spec.encode = false;
-        spec.pixels.assign(12, 0xFF);
-        const std::string file = tga_file(spec);
+        tga_fields fields;
+        fields.image_type = image_type;
+        fields.width = 65535;
+        fields.height = 65535;
+        fields.bpp = 32;
+        fields.encode = false;
+        fields.pixels.assign(12, 0xFF);
+        const std::string file = tga_file(fields);
         ASSERT_EQ(file.size(), 30u);
         tga_console console(3); // traces every read and packet
         EXPECT_FALSE(decodes(file));
@@ -190,23 +190,23 @@ std::vector<std::string> valid_files() {
     std::vector<std::string> files;
     const int types[][2] = {{1, 8}, {2, 24}, {2, 32}, {3, 8}, {9, 8}, {10, 24}, {10, 32}, {11, 8}};
     for (const auto& type : types) {
-        tga_file_spec spec;
-        spec.image_type = type[0];
-        spec.bpp = type[1];
-        spec.width = 5;
-        spec.height = 4;
-        spec.id = "id";
+        tga_fields fields;
+        fields.image_type = type[0];
+        fields.bpp = type[1];
+        fields.width = 5;
+        fields.height = 4;
+        fields.id = "id";
         const int element_size = type[1] / 8;
         for (int i = 0; i < 20 * element_size; ++i)
-            spec.pixels.push_back(static_cast<uint8_t>(i / 7 % 2 == 0 ? 3 : i));
+            fields.pixels.push_back(static_cast<uint8_t>(i / 7 % 2 == 0 ? 3 : i));
         if (type[0] % 8 == 1) {
-            spec.color_map_type = 1;
-            spec.color_map_index = 1;
-            spec.color_map_length = 40;
-            spec.color_map_size = 24;
-            spec.color_map.assign(120, 9);
+            fields.color_map_type = 1;
+            fields.color_map_index = 1;
+            fields.color_map_length = 40;
+            fields.color_map_size = 24;
+            fields.color_map.assign(120, 9);
         }
-        files.push_back(tga_file(spec));
+        files.push_back(tga_file(fields));
     }
     return files;
 }
@@ -244,23 +244,23 @@ TEST(TgaRefusal, ChangedHeaderBytesNeverCrashTheDecoder) {
 }
 
 TEST(TgaProgress, LevelOneNarratesADecodeStepByStep) {
-    tga_file_spec spec;
-    spec.image_type = 9;
-    spec.bpp = 8;
-    spec.width = 3;
-    spec.height = 2;
-    spec.descriptor = 0x10;
-    spec.id = "hello";
-    spec.color_map_type = 1;
-    spec.color_map_index = 2;
-    spec.color_map_length = 3;
-    spec.color_map_size = 24;
-    spec.color_map.assign(9, 1);
-    spec.pixels = {2, 3, 4, 4, 4, 2};
-    spec.trailing = "extension area";
-    spec.footer = true;
+    tga_fields fields;
+    fields.image_type = 9;
+    fields.bpp = 8;
+    fields.width = 3;
+    fields.height = 2;
+    fields.descriptor = 0x10;
+    fields.id = "hello";
+    fields.color_map_type = 1;
+    fields.color_map_index = 2;
+    fields.color_map_length = 3;
+    fields.color_map_size = 24;
+    fields.color_map.assign(9, 1);
+    fields.pixels = {2, 3, 4, 4, 4, 2};
+    fields.trailing = "extension area";
+    fields.footer = true;
     tga_console console(1);
-    EXPECT_TRUE(decodes(tga_file(spec)));
+    EXPECT_TRUE(decodes(tga_file(fields)));
     EXPECT_EQ(console.text(), "TGA: found New TGA\n"
                               "TGA: idLength=5, colorMapType=1\n"
                               "TGA: ID field: \"hello\"\n"
@@ -286,14 +286,14 @@ TEST(TgaProgress, LevelOneNamesEachKindOfImage) {
         {3, 8, "TGA: 8 bit grayscale image\n"},
     };
     for (const auto& c : cases) {
-        tga_file_spec spec = valid_spec();
-        spec.image_type = c.image_type;
-        spec.bpp = c.bpp;
-        spec.footer = false;
-        spec.descriptor = 0x20;
-        spec.pixels.assign(30, 0);
+        tga_fields fields = valid_fields();
+        fields.image_type = c.image_type;
+        fields.bpp = c.bpp;
+        fields.footer = false;
+        fields.descriptor = 0x20;
+        fields.pixels.assign(30, 0);
         tga_console console(1);
-        decodes(tga_file(spec));
+        decodes(tga_file(fields));
         const std::string output = console.text();
         EXPECT_NE(output.find(c.line), std::string::npos) << output;
         EXPECT_NE(output.find("TGA: found Original TGA\n"), std::string::npos);
@@ -302,22 +302,22 @@ TEST(TgaProgress, LevelOneNamesEachKindOfImage) {
 
 TEST(TgaProgress, RefusalIsPrintedFollowedByAnEmptyLineWhenItEndsInANewline) {
     tga_console console(1);
-    decodes(tga_file(with([](tga_file_spec& s) { s.image_type = 4; })));
+    decodes(tga_file(with([](tga_fields& s) { s.image_type = 4; })));
     const std::string output = console.text();
     EXPECT_NE(output.find("\nTGA: unrecognized image type 4\n\n"), std::string::npos) << output;
 }
 
 TEST(TgaProgress, ShortPixelDataIsReportedOnceWithItsPosition) {
-    tga_file_spec spec = valid_spec();
-    spec.image_type = 10;
-    spec.footer = false;
-    spec.encode = false;
+    tga_fields fields = valid_fields();
+    fields.image_type = 10;
+    fields.footer = false;
+    fields.encode = false;
     // One run covering the first row, then nothing more: the file still
     // holds enough bytes to look plausible (the ID field pads it).
-    spec.id = std::string(20, 'i');
-    spec.pixels = {0x82, 1, 2, 3};
+    fields.id = std::string(20, 'i');
+    fields.pixels = {0x82, 1, 2, 3};
     tga_console console(1);
-    EXPECT_FALSE(decodes(tga_file(spec)));
+    EXPECT_FALSE(decodes(tga_file(fields)));
     const std::string output = console.text();
     EXPECT_NE(output.find("TGA: hit EOF while looking for count\n"
                           "TGA: error reading (ftell == 42, width=3)\n"),
@@ -327,21 +327,21 @@ TEST(TgaProgress, ShortPixelDataIsReportedOnceWithItsPosition) {
 }
 
 TEST(TgaProgress, IdFieldIsShownUpToItsFirstNulRightAligned) {
-    tga_file_spec spec = valid_spec();
-    spec.id = std::string("ab\0cde", 6);
+    tga_fields fields = valid_fields();
+    fields.id = std::string("ab\0cde", 6);
     tga_console console(1);
-    EXPECT_TRUE(decodes(tga_file(spec)));
+    EXPECT_TRUE(decodes(tga_file(fields)));
     const std::string output = console.text();
     EXPECT_NE(output.find("TGA: ID field: \"    ab\"\n"), std::string::npos) << output;
 }
 
 TEST(TgaProgress, UnreadableIdFieldIsReportedAndDecodingGoesOn) {
-    tga_file_spec spec = valid_spec();
-    spec.id_length = 200;
-    spec.footer = false;
-    spec.pixels.assign(12, 0);
+    tga_fields fields = valid_fields();
+    fields.id_length = 200;
+    fields.footer = false;
+    fields.pixels.assign(12, 0);
     tga_console console(1);
-    EXPECT_FALSE(decodes(tga_file(spec)));
+    EXPECT_FALSE(decodes(tga_file(fields)));
     const std::string output = console.text();
     EXPECT_NE(output.find("TGA: Cannot read ID field in \"test.tga\"\n"
                           "TGA: width=3, height=2, bpp=24\n"),
@@ -353,11 +353,11 @@ TEST(LoadTga, ReturnsTheImageTopRowFirst) {
     char path[] = "/tmp/aseview-load-tga-XXXXXX";
     const int descriptor = mkstemp(path);
     ASSERT_GE(descriptor, 0);
-    tga_file_spec spec = valid_spec();
-    spec.descriptor = 0x00;
-    spec.pixels.assign(9, 1);
-    spec.pixels.resize(18, 2);
-    const std::string file = tga_file(spec);
+    tga_fields fields = valid_fields();
+    fields.descriptor = 0x00;
+    fields.pixels.assign(9, 1);
+    fields.pixels.resize(18, 2);
+    const std::string file = tga_file(fields);
     ASSERT_EQ(write(descriptor, file.data(), file.size()), static_cast<ssize_t>(file.size()));
     close(descriptor);
     tga_image* image = load_tga(path);
