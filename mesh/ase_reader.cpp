@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -243,9 +244,8 @@ void scan_ase(std::FILE* stream) {
     std::rewind(stream);
     store.record_limit = length >= 0 ? length : INT32_MAX;
     scan_start(scanner, stream);
-    char token[256];
-    while (size_t token_length = scan_token(scanner, token)) {
-        if (keyword_handler handler = find_handler(token, token_length))
+    for (std::string_view token; !(token = scan_token(scanner)).empty();) {
+        if (keyword_handler handler = find_handler(token.data(), token.size()))
             handler(scanner);
         else
             discard_line(scanner);

@@ -538,7 +538,7 @@ bool scan_plain_list(text_scanner& s, const char* format, const scan_target* tar
     return scan_plain_all(s, format, targets, assigned);
 }
 
-size_t scan_token(text_scanner& s, char* token) {
+std::string_view scan_token(text_scanner& s) {
     if (s.length - s.position >= window_bytes || s.file_ended) {
         const char* at = s.buffer + s.position;
         while (space_table[static_cast<unsigned char>(*at)])
@@ -548,15 +548,19 @@ size_t scan_token(text_scanner& s, char* token) {
         const char* const limit = end - at > 255 ? at + 255 : end;
         at = std::min(find_space(at, limit), limit);
         if (at != end || s.file_ended) {
-            const size_t length = static_cast<size_t>(at - start);
-            std::memcpy(token, start, length);
-            token[length] = '\0';
             s.position = static_cast<size_t>(at - s.buffer);
-            return length;
+            return {start, static_cast<size_t>(at - start)};
         }
     }
-    const scan_target target(token);
-    return scan_list(s, "%255s", &target) == 1 ? std::strlen(token) : 0;
+    int c;
+    while (is_space(c = peek(s)))
+        ++s.position;
+    size_t length = 0;
+    while (length < 255 && (c = peek(s)) != EOF && !is_space(c)) {
+        s.token[length++] = static_cast<char>(c);
+        ++s.position;
+    }
+    return {s.token, length};
 }
 
 bool discard_line(text_scanner& s) {

@@ -6,16 +6,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 inline constexpr size_t scan_buffer_size = 256 * 1024;
 
 struct text_scanner {
     std::FILE* file = nullptr;
-    size_t position = 0;               // next unread byte in buffer
-    size_t length = 0;                 // bytes of buffer that hold file data
-    long buffer_offset = 0;            // offset in the file of buffer[0]
-    bool file_ended = false;           // the file has no bytes beyond buffer[length - 1]
-    std::string number;                // characters of a number that did not fit the buffer
+    size_t position = 0;     // next unread byte in buffer
+    size_t length = 0;       // bytes of buffer that hold file data
+    long buffer_offset = 0;  // offset in the file of buffer[0]
+    bool file_ended = false; // the file has no bytes beyond buffer[length - 1]
+    std::string number;      // characters of a number that did not fit the buffer
+    char token[255];         // a token that did not fit the buffer
     // File data, then a NUL that stops every scan loop, and room for reading
     // eight bytes at a time up to the end.
     char buffer[scan_buffer_size + 8];
@@ -56,9 +58,10 @@ bool scan_plain(text_scanner& scanner, const char* format, Targets*... targets) 
     return scan_plain_list(scanner, format, list);
 }
 
-// Reads one "%255s" token into `token` (256 bytes); its length, or 0 when
-// the input ends first.
-size_t scan_token(text_scanner& scanner, char* token);
+// Reads one token as "%255s" does: up to 255 characters that are not white
+// space. Empty when the input ends first. The text stays valid until the
+// next call on the scanner.
+std::string_view scan_token(text_scanner& scanner);
 
 // Discards input like fgets into a 256-byte buffer: up to and including the
 // next line end, but at most 255 characters. False if nothing was left.

@@ -1,3 +1,4 @@
+#include "mesh/text_scanner.h"
 #include "tests/unit/mesh_fixture.h"
 
 #include <string>
@@ -277,4 +278,20 @@ TEST_F(AseReader, NegativeOrImpossibleCountsEndTheProcessQuickly) {
                 "error in c_data \\*alloc_colors\\(\\) function\n$");
     read_model("*MESH_NUMFACES 9\n*MESH_NUMTVERTEX 1\n");
     EXPECT_EQ(mesh_store.num_tfaces, 9) << "a count the file could hold is accepted";
+}
+
+// The reader reads through a buffer of its own; a keyword, a number or a NUL
+// byte split across two fills of it reads as anywhere else.
+TEST_F(AseReader, ReadsTheSameAcrossTheEdgeOfItsBuffer) {
+    const std::string model = "*MESH_NUMVERTEX 3\n*MESH_VERTEX 1 1.5 -2 3\n";
+    const char nul_keyword[] = "*MESH_NUMVERTEX\0 7\n";
+    const std::string with_nul(nul_keyword, sizeof nul_keyword - 1);
+    for (size_t before_edge = 0; before_edge < 30; ++before_edge) {
+        const std::string padding(scan_buffer_size - before_edge, ' ');
+        read_model(padding + model);
+        ASSERT_EQ(mesh_store.num_vertex, 3) << before_edge;
+        EXPECT_FLOAT_EQ(mesh_store.v_data[1].pos[1], -2.0f) << before_edge;
+        read_model(padding + with_nul);
+        EXPECT_EQ(mesh_store.num_vertex, 0) << "a NUL inside a token keeps it from being a keyword";
+    }
 }
