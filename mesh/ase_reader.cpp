@@ -22,10 +22,10 @@ bool in_range(int32_t index, int32_t count, const void* array) {
 // `values_format`, as two separate reads: the second runs even when the
 // first fails. True when both read in full. `line_format`, the two formats
 // written one after the other, reads the usual plain line in one pass.
-template <typename... Values>
-bool read_record(text_scanner& s, const char* line_format, const char* index_format, int32_t& index,
+template <fixed_format line_format, typename... Values>
+bool read_record(text_scanner& s, const char* index_format, int32_t& index,
                  const char* values_format, Values*... values) {
-    if (scan_plain(s, line_format, &index, values...))
+    if (scan_plain<line_format>(s, &index, values...))
         return true;
     const bool got_index = scan(s, index_format, &index) == 1;
     return scan(s, values_format, values...) == static_cast<int>(sizeof...(Values)) && got_index;
@@ -33,14 +33,13 @@ bool read_record(text_scanner& s, const char* line_format, const char* index_for
 
 // Reads a record number and three values, and stores the values into
 // `field` of that record when the number lies inside the array.
-template <typename Record, typename Value>
-void read_triple(text_scanner& s, const char* line_format, const char* index_format,
-                 const char* values_format, Record* array, int32_t count,
-                 Value (Record::*field)[3]) {
+template <fixed_format line_format, typename Record, typename Value>
+void read_triple(text_scanner& s, const char* index_format, const char* values_format,
+                 Record* array, int32_t count, Value (Record::*field)[3]) {
     int32_t i;
     Value values[3];
-    if (read_record(s, line_format, index_format, i, values_format, &values[0], &values[1],
-                    &values[2]) &&
+    if (read_record<line_format>(s, index_format, i, values_format, &values[0], &values[1],
+                                 &values[2]) &&
         in_range(i, count, array))
         std::copy(values, values + 3, array[i].*field);
 }
@@ -76,7 +75,7 @@ void read_num_faces(text_scanner& s) {
 void read_vertex(text_scanner& s) {
     int32_t i;
     float x, y, z;
-    if (!read_record(s, "%i%f %f %f", "%i", i, "%f %f %f", &x, &y, &z) ||
+    if (!read_record<"%i%f %f %f">(s, "%i", i, "%f %f %f", &x, &y, &z) ||
         !in_range(i, store.num_vertex, store.v_data))
         return;
     d_data& vertex = store.v_data[i];
@@ -87,8 +86,8 @@ void read_vertex(text_scanner& s) {
 }
 
 void read_face(text_scanner& s) {
-    read_triple(s, "%i:\tA:\t%d B:\t%d C:\t%d", "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
-                store.num_faces, &f_data::vert);
+    read_triple<"%i:\tA:\t%d B:\t%d C:\t%d">(s, "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
+                                             store.num_faces, &f_data::vert);
 }
 
 // Texture faces are numbered like faces, so the array gets one per face.
@@ -108,7 +107,7 @@ void read_num_tvertex(text_scanner& s) {
 }
 
 void read_tface(text_scanner& s) {
-    read_triple(s, "%i%i %i %i", "%i", "%i %i %i", store.t_list, store.num_tfaces, &t_face::tvert);
+    read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.t_list, store.num_tfaces, &t_face::tvert);
 }
 
 // The offsets apply to the vertex whose number record 0 holds.
@@ -136,7 +135,8 @@ void read_v_offset(text_scanner& s) {
 void read_face_normal(text_scanner& s) {
     int32_t i;
     float x, y, z;
-    if (scan(s, "%i %f %f %f", &i, &x, &y, &z) != 4)
+    if (!scan_plain<"%i %f %f %f">(s, &i, &x, &y, &z) &&
+        scan(s, "%i %f %f %f", &i, &x, &y, &z) != 4)
         return;
     if (in_range(i, store.num_faces, store.f_list)) {
         f_data& face = store.f_list[i];
@@ -153,7 +153,7 @@ void read_face_normal(text_scanner& s) {
 void read_vertex_normal(text_scanner& s) {
     int32_t i;
     float x, y, z;
-    if (!read_record(s, "%i%f %f %f", "%i", i, "%f %f %f", &x, &y, &z))
+    if (!read_record<"%i%f %f %f">(s, "%i", i, "%f %f %f", &x, &y, &z))
         return;
     if (in_range(i, store.num_vertex, store.v_data)) {
         d_data& vertex = store.v_data[i];
@@ -175,7 +175,7 @@ void read_num_cvertex(text_scanner& s) {
 }
 
 void read_vertex_color(text_scanner& s) {
-    read_triple(s, "%i%f %f %f", "%i", "%f %f %f", store.v_color, store.num_cvertex, &c_data::rgb);
+    read_triple<"%i%f %f %f">(s, "%i", "%f %f %f", store.v_color, store.num_cvertex, &c_data::rgb);
 }
 
 void read_num_cvfaces(text_scanner& s) {
@@ -185,7 +185,7 @@ void read_num_cvfaces(text_scanner& s) {
 }
 
 void read_color_face(text_scanner& s) {
-    read_triple(s, "%i%i %i %i", "%i", "%i %i %i", store.f_list, store.num_faces, &f_data::cvert);
+    read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.f_list, store.num_faces, &f_data::cvert);
 }
 
 template <size_t size> bool is(const char* token, const char (&keyword)[size]) {

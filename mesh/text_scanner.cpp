@@ -12,18 +12,9 @@
 
 namespace {
 
-// A conversion no longer than this (white space before it included) never
-// meets the end of the buffer, so it runs on plain pointers; a longer one is
-// run again through the refilling path.
-constexpr size_t window_bytes = 1024;
-
-// White space as the C library's isspace sees it in the "C" locale; EOF is not.
-constexpr auto space_table = [] {
-    std::array<bool, 256> table{};
-    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
-        table[c] = true;
-    return table;
-}();
+using plain_scan::powers_of_ten;
+using plain_scan::space_table;
+constexpr size_t window_bytes = scan_window_bytes;
 
 bool is_space(int c) {
     return c >= 0 && space_table[static_cast<unsigned>(c) & 0xff];
@@ -218,8 +209,6 @@ static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must round to single preci
 // the dot: integer and power of ten are both exact floats, so one division
 // rounds the value correctly. Exporters write nearly all their numbers this
 // way ("55.0000", "-0.5774").
-constexpr float powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                   1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 struct small_decimal {
     uint32_t digits = 0;
@@ -389,10 +378,7 @@ bool scan_plain_all(text_scanner& s, const char* format, const scan_target* targ
     const char* const end = s.buffer + s.length;
     // The NUL after the data is neither space nor digit, so these loops stop
     // at the end of the data without testing for it.
-    const auto skip = [&] {
-        while (space_table[static_cast<unsigned char>(*at)])
-            ++at;
-    };
+    const auto skip = [&] { at = plain_scan::skip_space(at); };
     int count = 0;
     for (const char* f = format; *f != '\0'; ++f) {
         if (is_space(static_cast<unsigned char>(*f))) {
@@ -422,38 +408,12 @@ bool scan_plain_all(text_scanner& s, const char* format, const scan_target* targ
             ++count;
             continue;
         }
-        const bool negative = *at == '-';
-        at += negative ? 1 : 0;
-        const char* first_digit = at;
-        uint32_t digits = 0;
-        for (unsigned d; (d = static_cast<unsigned char>(*at) - 48u) < 10; ++at)
-            digits = digits * 10 + d;
-        long digit_count = at - first_digit;
-        long fraction_digits = 0;
-        if (*f == 'f' && *at == '.') {
-            const char* first_fraction = ++at;
-            for (unsigned d; (d = static_cast<unsigned char>(*at) - 48u) < 10; ++at)
-                digits = digits * 10 + d;
-            fraction_digits = at - first_fraction;
-            digit_count += fraction_digits;
-        }
-        if (at == end || digit_count == 0 || digit_count > 7 || fraction_digits > 10)
+        const bool read = *f == 'f' ? plain_scan::number<'f'>(at, end, static_cast<float*>(out))
+                          : *f == 'i'
+                              ? plain_scan::number<'i'>(at, end, static_cast<int32_t*>(out))
+                              : plain_scan::number<'d'>(at, end, static_cast<int32_t*>(out));
+        if (!read)
             return false;
-        // A letter or a dot after the digits may belong to the number (an
-        // exponent, a hexadecimal prefix, a second dot): the exact path decides.
-        const char next = *at;
-        if (next == '.' || ((next | 0x20) >= 'a' && (next | 0x20) <= 'z'))
-            return false;
-        if (*f == 'f') {
-            const float magnitude = static_cast<float>(digits) / powers_of_ten[fraction_digits];
-            *static_cast<float*>(out) = negative ? -magnitude : magnitude;
-        } else {
-            // A leading zero makes "%i" octal: left to the exact path too.
-            if (*f == 'i' && digit_count > 1 && *first_digit == '0')
-                return false;
-            const int32_t magnitude = static_cast<int32_t>(digits);
-            *static_cast<int32_t*>(out) = negative ? -magnitude : magnitude;
-        }
         ++count;
     }
     s.position = static_cast<size_t>(at - s.buffer);
@@ -531,11 +491,6 @@ int scan_list(text_scanner& s, const char* format, const scan_target* targets) {
         ++assigned;
     }
     return assigned;
-}
-
-bool scan_plain_list(text_scanner& s, const char* format, const scan_target* targets) {
-    int assigned = 0;
-    return scan_plain_all(s, format, targets, assigned);
 }
 
 std::string_view scan_token(text_scanner& s) {
