@@ -1,0 +1,162 @@
+// Writes the seed corpora of the fuzz targets from the project's own
+// generators: small exporter-style models and hand-made variations for the
+// ASE reader, images of every type and orientation for the TGA decoder, and
+// format selectors with typical lines for the scanner comparison.
+// Usage: fuzz_seeds DIRECTORY
+#include "tests/fixtures/tga_builder.h"
+#include "tools/ase_writer.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool write_file(const fs::path& path, const std::string& bytes) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && written;
+}
+
+std::string tube_model(int segments, int sides) {
+    std::FILE* memory = std::tmpfile();
+    write_ase(memory, build_tube(segments, sides));
+    std::string text(static_cast<size_t>(std::ftell(memory)), '\0');
+    std::rewind(memory);
+    const size_t got = std::fread(text.data(), 1, text.size(), memory);
+    text.resize(got);
+    std::fclose(memory);
+    return text;
+}
+
+std::string with_crlf(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> ase_seeds() {
+    const std::string tube = tube_model(3, 3);
+    const std::string every_keyword =
+        "*UVW_U_OFFSET 0.5\n*UVW_V_OFFSET -0.25\n"
+        "*MESH {\n*MESH_NUMVERTEX 4\n*MESH_NUMFACES 2\n"
+        "*MESH_VERTEX_LIST {\n*MESH_VERTEX 0\t1.5\t2.0\t-4.0\n*MESH_VERTEX 1\t0x10 1e3 -0.0\n"
+        "*MESH_VERTEX 2\t-1.0\t.5\t5.\n*MESH_VERTEX 3\tinf\tnan\t-0x1p2\n}\n"
+        "*MESH_FACE_LIST {\n*MESH_FACE 0:\tA:\t0 B:\t1 C:\t2 AB: 1 BC: 1 CA: 0\t*MESH_SMOOTHING 1\n"
+        "*MESH_FACE 1:    A:    1 B:    3 C:    2\n}\n"
+        "*MESH_NUMTVERTEX 3 0.25 0.75\n*MESH_TVERTLIST {\n*MESH_TVERT 0 0.5 0.5 0.0\n}\n"
+        "*MESH_NUMTVFACES 2\n*MESH_TFACE 0 0 1 2\n*MESH_TFACE 1 010 2 0x1\n"
+        "*MESH_NUMCVERTEX 3\n*MESH_VERTCOL 0 1.0 0.5 0.25\n*MESH_VERTCOL 2 0 0 1\n"
+        "*MESH_NUMCVFACES 2\n*MESH_CFACE 0 0 1 2\n*MESH_CFACE 1 2 2 1\n"
+        "*MESH_FACENORMAL 0 0.0 0.0 -1.0\n*MESH_VERTEXNORMAL 0 0 0 1\n"
+        "*MESH_VERTEXNORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 2 1 0 0\n"
+        "*MESH_FACENORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 3 0 0 -1\n}\n"
+        "*UVW_U_OFFSET 0.25\n";
+    return {
+        {"tube.ase", tube},
+        {"tube_crlf.ase", with_crlf(tube_model(3, 4))},
+        {"every_keyword.ase", every_keyword},
+        {"every_keyword_crlf.ase", with_crlf(every_keyword)},
+        {"second_mesh.ase", "*MESH_NUMVERTEX 1\n*MESH_NUMFACES 0\n*MESH_NUMVERTEX 2\n"},
+        {"negative_count.ase", "*MESH_NUMVERTEX 1\n*MESH_NUMCVERTEX -3\n"},
+        {"records_outside.ase", "*MESH_VERTEX 0 1 1 1\n*MESH_NUMVERTEX 2\n*MESH_NUMFACES 1\n"
+                                "*MESH_VERTEX -1 1 1 1\n*MESH_VERTEX 2 1 1 1\n"
+                                "*MESH_FACE 0x7fffffff: A: 0 B: 0 C: 0\n"
+                                "*MESH_FACENORMAL 9 0 0 1\n*MESH_VERTEXNORMAL 1 0 0 1\n"},
+        {"long_line.ase", "*COMMENT " + std::string(300, 'x') + " *MESH_NUMVERTEX 3\n" +
+                              std::string(260, 'y') + "*MESH_NUMFACES 1\n"},
+        {"cut_short.ase", "*MESH_NUMVERTEX 3\n*MESH_VERTEX 1 1.5 2"},
+    };
+}
+
+std::vector<std::pair<std::string, std::string>> tga_seeds() {
+    std::vector<std::pair<std::string, std::string>> seeds;
+    const int kinds[][2] = {{1, 8}, {2, 24}, {2, 32}, {3, 8}, {9, 8}, {10, 24}, {10, 32}, {11, 8}};
+    for (const auto& kind : kinds)
+        for (int descriptor : {0x00, 0x30}) {
+            tga_fields fields;
+            fields.image_type = kind[0];
+            fields.bpp = kind[1];
+            fields.width = 5;
+            fields.height = 3;
+            fields.descriptor = descriptor;
+            fields.id = descriptor == 0 ? "" : "seed";
+            fields.footer = descriptor != 0;
+            const int element_size = kind[1] / 8;
+            // Runs and single pixels, so that encoded files hold both kinds
+            // of packet and packets cross rows.
+            for (int i = 0; i < fields.width * fields.height * element_size; ++i)
+                fields.pixels.push_back(
+                    static_cast<uint8_t>(i / (2 * element_size) % 3 == 0 ? 7 : i));
+            if (kind[0] % 8 == 1) {
+                fields.color_map_type = 1;
+                fields.color_map_index = 2;
+                fields.color_map_length = 6;
+                fields.color_map_size = 24;
+                for (int i = 0; i < 18; ++i)
+                    fields.color_map.push_back(static_cast<uint8_t>(i * 13));
+            }
+            seeds.push_back({"type" + std::to_string(kind[0]) + "_" + std::to_string(kind[1]) +
+                                 "_" + std::to_string(descriptor) + ".tga",
+                             tga_file(fields)});
+        }
+    tga_fields wide;
+    wide.image_type = 10;
+    wide.bpp = 24;
+    wide.width = 130;
+    wide.height = 2;
+    wide.pixels.assign(130 * 2 * 3, 0x55);
+    wide.trailing = "extension";
+    seeds.push_back({"long_runs.tga", tga_file(wide)});
+    return seeds;
+}
+
+// Four read selectors (see compare_read in scanner_fuzz.cpp), then the text.
+std::vector<std::pair<std::string, std::string>> scanner_seeds() {
+    const auto seed = [](std::string selectors, const std::string& text) {
+        return selectors + text;
+    };
+    return {
+        {"vertex", seed(std::string("\x0b\x0b\x09\x0a", 4), "0\t1.5\t2.0\t-4.0\n1 2 3 4")},
+        {"face", seed(std::string("\x0c\x09\x0a\x0c", 4),
+                      "0:\tA:\t0 B:\t1 C:\t2 AB: 1\n7:    A:    3 B:    4 C:    5")},
+        {"normal", seed(std::string("\x0e\x09\x0a\x08", 4),
+                        "4 0.0 0.0 -1.0 *MESH_VERTEXNORMAL 7 0.0 1.0 0.5")},
+        {"integers", seed(std::string("\x00\x01\x05\x0d", 4), "0x1F 010 -08 2147483648 99")},
+        {"floats", seed(std::string("\x02\x06\x07\x08", 4),
+                        "1e5 -0x1p-2 inf nan(1) .5 5. 1e+ 3.4028236e38 1e-46")},
+        {"tokens", seed(std::string("\x09\x0a\x09\x0a", 4),
+                        "*MESH_VERTEX " + std::string(300, 'a') + " \xff\xfe")},
+    };
+}
+
+bool write_corpus(const fs::path& directory,
+                  const std::vector<std::pair<std::string, std::string>>& seeds) {
+    fs::create_directories(directory);
+    for (const auto& [name, bytes] : seeds)
+        if (!write_file(directory / name, bytes))
+            return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    const fs::path root = argv[1];
+    if (!write_corpus(root / "ase", ase_seeds()) || !write_corpus(root / "tga", tga_seeds()) ||
+        !write_corpus(root / "scanner", scanner_seeds())) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    return 0;
+}
