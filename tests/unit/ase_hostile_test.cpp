@@ -1,0 +1,274 @@
+// Model files made to hurt the reader: counts it cannot honour, record
+// numbers outside every array, files cut off anywhere, megabyte lines, stray
+// bytes and keywords without their numbers. Each ends in a defined outcome,
+// the array's error line and status 1 or a load of what the file holds, and
+// costs time and memory in proportion to the file, not to what it claims.
+#include "mesh/mesh_dump.h"
+#include "mesh/text_scanner.h"
+#include "support/viewer_process.h"
+#include "tests/unit/mesh_fixture.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using AseHostile = MeshTest;
+using AseHostileDeathTest = MeshTest;
+
+// Every byte of every record of the four arrays is zero.
+bool arrays_untouched() {
+    const auto zero = [](const void* records, size_t bytes) {
+        const auto* p = static_cast<const unsigned char*>(records);
+        for (size_t i = 0; i < bytes; ++i)
+            if (p[i] != 0)
+                return false;
+        return true;
+    };
+    const mesh_store_t& m = mesh_store;
+    return zero(m.v_data, sizeof(d_data) * static_cast<size_t>(m.num_vertex)) &&
+           zero(m.f_list, sizeof(f_data) * static_cast<size_t>(m.num_faces)) &&
+           zero(m.t_list, sizeof(t_face) * static_cast<size_t>(m.num_tfaces)) &&
+           zero(m.v_color, sizeof(c_data) * static_cast<size_t>(m.num_cvertex));
+}
+
+// Two records in every array.
+const char* const two_of_each = "*MESH_NUMVERTEX 2\n*MESH_NUMFACES 2\n*MESH_NUMTVERTEX 0\n"
+                                "*MESH_NUMCVERTEX 2\n";
+
+// A model with every keyword and every number form, single-digit counts.
+const char* const every_keyword =
+    "*UVW_U_OFFSET 0.5\n*MESH_NUMVERTEX 4\n*MESH_NUMFACES 2\n"
+    "*MESH_VERTEX 0\t1.5\t2.0\t-4.0\n*MESH_VERTEX 1\t0x1p3 1e5 -0.0\n"
+    "*MESH_VERTEX 2\tinf\t.5\t5.\n*MESH_VERTEX 3\t-12\tnan\t0\n"
+    "*MESH_FACE 0:\tA:\t0 B:\t1 C:\t2 AB: 1\n*MESH_FACE 1:    A:    1 B:    3 C:    2\n"
+    "*MESH_NUMTVERTEX 3 0.25 0.75\n*MESH_TFACE 0 0 1 2\n*MESH_TFACE 1 010 2 0x1\n"
+    "*MESH_NUMCVERTEX 3\n*MESH_VERTCOL 2 1.0 0.5 0.25\n*MESH_NUMCVFACES 2\n"
+    "*MESH_CFACE 1 2 2 1\n*MESH_FACENORMAL 0 0.0 0.0 -1.0\n*MESH_VERTEXNORMAL 0 0 0 1\n"
+    "*MESH_VERTEXNORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 2 1 0 0\n*UVW_V_OFFSET -0.25\n";
+
+const char* const record_keywords[] = {
+    "*MESH_VERTEX",     "*MESH_FACE",    "*MESH_NUMTVERTEX", "*MESH_TFACE",
+    "*UVW_U_OFFSET",    "*UVW_V_OFFSET", "*MESH_FACENORMAL", "*MESH_VERTEXNORMAL",
+    "*MESH_NUMCVERTEX", "*MESH_VERTCOL", "*MESH_NUMCVFACES", "*MESH_CFACE",
+    "*MESH_NUMFACES",
+};
+
+struct fatal_count {
+    const char* model;
+    const char* line; // the array's error line, as a pattern
+};
+
+} // namespace
+
+TEST_F(AseHostileDeathTest, CountsNoFileCouldHoldEndWithTheirArraysLine) {
+    const char* const vertices = "error in d_data \\*alloc_data\\(\\) function\n$";
+    const char* const faces = "error in f_data \\*alloc_faces\\(\\) function\n$";
+    const char* const colours = "error in c_data \\*alloc_colors\\(\\) function\n$";
+    const fatal_count cases[] = {
+        {"*MESH_NUMVERTEX 2147483647\n", vertices},
+        {"*MESH_NUMVERTEX -2147483648\n", vertices},
+        // Beyond 64 bits the conversion saturates, and the saturated value
+        // narrows to -1, as scanf stores it into an int.
+        {"*MESH_NUMVERTEX 99999999999999999999999\n", vertices},
+        {"*MESH_NUMVERTEX 0x80000000\n", vertices},
+        {"*MESH_NUMFACES -1\n", faces},
+        {"*MESH_NUMFACES 0x7fffffff\n", faces},
+        {"*MESH_NUMFACES 017777777777\n", faces},
+        {"*MESH_NUMCVERTEX -99999999999\n", colours},
+        {"*MESH_NUMCVERTEX 1000000\n", colours},
+    };
+    for (const fatal_count& c : cases) {
+        SCOPED_TRACE(c.model);
+        EXPECT_EXIT(read_model_dying(c.model), testing::ExitedWithCode(1), c.line);
+    }
+}
+
+TEST_F(AseHostile, CountsBeyond32BitsKeepTheirLowBitsAsScanfStoresThem) {
+    EXPECT_EQ(read_model("*MESH_NUMVERTEX 4294967299\n"), "Amount of Vertices in this mesh 3\n");
+    EXPECT_EQ(mesh_store.num_vertex, 3);
+    EXPECT_EQ(read_model("*MESH_NUMFACES 4294967296\n"), "Amount of faces in this mesh 0\n");
+    EXPECT_NE(mesh_store.f_list, nullptr);
+    read_model("*MESH_NUMCVERTEX -4294967294\n");
+    EXPECT_EQ(mesh_store.num_cvertex, 2);
+    read_model("*MESH_NUMCVFACES 99999999999999999999\n");
+    EXPECT_EQ(mesh_store.num_cvfaces, -1) << "kept, never used to allocate";
+}
+
+// The limit is the file's length in bytes: a count equal to it is accepted
+// with zeroed records, one more is refused.
+TEST_F(AseHostile, CountUpToTheFileLengthIsAcceptedAndOneMoreIsRefused) {
+    const auto model = [](int count, size_t length) {
+        std::string text = "*MESH_NUMFACES " + std::to_string(count) + "\n";
+        return text + std::string(length - text.size(), ' ');
+    };
+    read_model(model(4096, 4096));
+    ASSERT_EQ(mesh_store.num_faces, 4096);
+    EXPECT_TRUE(arrays_untouched());
+    EXPECT_EXIT(read_model_dying(model(4097, 4096)), testing::ExitedWithCode(1),
+                "error in f_data \\*alloc_faces\\(\\) function\n$");
+}
+
+// A small file claiming as many records as it has bytes makes the viewer
+// write every record: the dumps grow with the file, a few dozen bytes per
+// byte of it, and nothing is read from records the file never touched.
+TEST_F(AseHostile, DumpsOfAFileClaimingItsLengthInRecordsStayInProportion) {
+    constexpr int length = 16384;
+    std::string text = "*MESH_NUMVERTEX 16384 *MESH_NUMFACES 16384 *MESH_NUMCVERTEX 16384\n";
+    text += std::string(length - text.size(), '\n');
+    read_model(text);
+    ASSERT_EQ(mesh_store.num_vertex, length);
+    ASSERT_EQ(mesh_store.num_faces, length);
+    temp_dir dir;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    testing::internal::CaptureStdout();
+    dump_data();
+    dump_norm();
+    dump_vnorm();
+    testing::internal::GetCapturedStdout();
+    std::filesystem::current_path(previous);
+    uintmax_t written = 0;
+    for (const char* name : {"dump.txt", "norm.txt", "vnorml.txt"})
+        written += std::filesystem::file_size(dir.file(name));
+    EXPECT_LT(written, uintmax_t{256} * length);
+    EXPECT_NE(dir.read("vnorml.txt").find("position = 16383\t x = 0.000000\t"), std::string::npos);
+}
+
+TEST_F(AseHostile, RecordNumbersOutsideEveryArrayAreSkipped) {
+    // Numbers beyond 32 bits keep their low bits, as scanf stores them: all
+    // of these name records below 0 or at 2 and above.
+    const char* const numbers[] = {"-1",         "2",           "3",
+                                   "2147483647", "-2147483648", "0x80000000",
+                                   "0xffffffff", "4294967298",  "99999999999999999999"};
+    const char* const lines[] = {
+        "*MESH_VERTEX %s 1 2 3\n",       "*MESH_FACE %s: A: 1 B: 1 C: 1\n",
+        "*MESH_TFACE %s 1 1 1\n",        "*MESH_VERTCOL %s 1 1 1\n",
+        "*MESH_CFACE %s 1 1 1\n",        "*MESH_NUMTVERTEX %s 1 1\n",
+        "*MESH_FACENORMAL %s 1 1 1\n",   "*MESH_FACENORMAL %s 1 1 1\n*MESH_VERTEXNORMAL 9 1 1 1\n",
+        "*MESH_VERTEXNORMAL %s 1 1 1\n",
+    };
+    for (const char* line : lines)
+        for (const char* number : numbers) {
+            char record[128];
+            std::snprintf(record, sizeof record, line, number);
+            SCOPED_TRACE(record);
+            read_model(std::string(two_of_each) + record);
+            EXPECT_TRUE(arrays_untouched());
+        }
+}
+
+TEST_F(AseHostile, EveryRecordKindBeforeItsArrayIsSkipped) {
+    read_model("*UVW_V_OFFSET 1.0\n*MESH_NUMTVERTEX 0 1.0 2.0\n*MESH_NUMFACES 2\n"
+               "*MESH_TFACE 0 1 1 1\n*MESH_CFACE 0 1 1 1\n*MESH_VERTCOL 0 1 1 1\n"
+               "*MESH_NUMVERTEX 1\n*UVW_U_OFFSET 1.0\n");
+    EXPECT_EQ(mesh_store.num_tfaces, 0) << "the texture faces were sized before any face";
+    EXPECT_EQ(mesh_store.v_color, nullptr);
+    EXPECT_EQ(mesh_store.f_list[0].cvert[0], 1) << "face 0 exists, so its colour face is kept";
+    // Record 0's number is 0 once the array exists, so the late offset lands.
+    EXPECT_FLOAT_EQ(mesh_store.v_data[0].u, 1.0f);
+    EXPECT_FLOAT_EQ(mesh_store.v_data[0].v, 0.0f);
+}
+
+// Every prefix of a model, so that every number, keyword and literal is cut
+// off somewhere: the scan ends normally, prints a prefix of what the whole
+// model prints, and finds each count whole or not at all.
+TEST_F(AseHostile, ModelCutOffAtEveryByteEndsTheScanCleanly) {
+    const std::string model = every_keyword;
+    const std::string full_output = read_model(model);
+    for (size_t length = 0; length <= model.size(); ++length) {
+        SCOPED_TRACE("cut at " + std::to_string(length));
+        const std::string output = read_model(model.substr(0, length));
+        EXPECT_EQ(full_output.compare(0, output.size(), output), 0) << output;
+        EXPECT_TRUE(mesh_store.num_vertex == 0 || mesh_store.num_vertex == 4);
+        EXPECT_TRUE(mesh_store.num_faces == 0 || mesh_store.num_faces == 2);
+        if (HasFailure())
+            break;
+    }
+}
+
+TEST_F(AseHostile, LinesOfSeveralMegabytesAreReadInProportion) {
+    const std::string megabytes(4 << 20, 'x');
+    // One word of four megabytes, discarded in 255-character pieces.
+    read_model(megabytes + "\n*MESH_NUMVERTEX 2\n*MESH_VERTEX 1 1 2 3\n");
+    ASSERT_EQ(mesh_store.num_vertex, 2);
+    EXPECT_FLOAT_EQ(mesh_store.v_data[1].pos[2], -3.0f);
+    // The same with no line end before the end of the file.
+    EXPECT_EQ(read_model("*MESH_NUMVERTEX 2\n" + megabytes), "Amount of Vertices in this mesh 2\n");
+    // Four megabytes of white space inside a record, and a number of four
+    // million digits, which reads as infinity.
+    read_model("*MESH_NUMVERTEX 2\n*MESH_VERTEX 1" + std::string(4 << 20, ' ') + "1 " +
+               std::string(4 << 20, '7') + " 3\n");
+    EXPECT_FLOAT_EQ(mesh_store.v_data[1].pos[0], 1.0f);
+    EXPECT_TRUE(std::isinf(mesh_store.v_data[1].pos[1]));
+    EXPECT_FLOAT_EQ(mesh_store.v_data[1].pos[2], -3.0f);
+}
+
+TEST_F(AseHostile, TokensBeyondTheBufferAreCutAndReadOnAtAnyLength) {
+    for (size_t length : {255u, 256u, 511u, 512u, 100000u}) {
+        SCOPED_TRACE(length);
+        // At the end of the file, with and without a line end.
+        EXPECT_EQ(read_model("*MESH_NUMVERTEX 1\n" + std::string(length, '*')),
+                  "Amount of Vertices in this mesh 1\n");
+        EXPECT_EQ(read_model("*MESH_NUMVERTEX 1\n" + std::string(length, '*') + "\n"),
+                  "Amount of Vertices in this mesh 1\n");
+        // A keyword glued to the end of a long token lies inside a piece of
+        // its line at these lengths, never at the start of one.
+        EXPECT_EQ(read_model(std::string(length, 'k') + "*MESH_NUMVERTEX 3\n"), "");
+    }
+}
+
+// Any byte right after any keyword: a NUL, a control character, a byte
+// above 127. The reader never writes outside its arrays.
+TEST_F(AseHostile, EveryByteAfterEveryKeywordEndsInADefinedState) {
+    for (const char* keyword : record_keywords)
+        for (int byte = 0; byte < 256; ++byte) {
+            std::string model = std::string(two_of_each) + keyword;
+            model += static_cast<char>(byte);
+            model += "1 0 1 0 1\n";
+            read_model(model);
+            ASSERT_EQ(mesh_store.num_vertex, 2) << keyword << " " << byte;
+        }
+    for (int byte = 0; byte < 256; ++byte) {
+        std::string model = "*MESH_NUMVERTEX";
+        model += static_cast<char>(byte);
+        model += "1\n";
+        read_model(model);
+        EXPECT_TRUE(mesh_store.num_vertex == 0 || mesh_store.num_vertex == 1) << byte;
+    }
+}
+
+// Keywords whose numbers never come: each handler reads nothing, so the
+// next keyword is read as the next token, and nothing is allocated.
+TEST_F(AseHostile, FileOfNothingButKeywordsLeavesTheStoreEmpty) {
+    std::string keywords;
+    for (int round = 0; round < 2000; ++round)
+        for (const char* keyword : record_keywords)
+            keywords += std::string(keyword) + (round % 2 == 0 ? " " : "\n");
+    ASSERT_GT(keywords.size(), scan_buffer_size) << "crosses a refill of the reader's buffer";
+    EXPECT_EQ(read_model(keywords), "");
+    EXPECT_EQ(mesh_store.f_list, nullptr);
+    EXPECT_EQ(mesh_store.v_color, nullptr);
+    // A vertex count without its number does not count as the mesh, so any
+    // number of them is no second mesh.
+    EXPECT_EQ(read_model("*MESH_NUMVERTEX *MESH_NUMVERTEX\n*MESH_NUMVERTEX"), "");
+    EXPECT_EQ(mesh_store.mesh_loaded, 0);
+}
+
+TEST_F(AseHostile, FaceNormalWithoutVertexNormalsAtTheEndKeepsItsCornersUnset) {
+    read_model("*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_FACENORMAL 0 0 0 1");
+    EXPECT_EQ(mesh_store.normal_face, 0);
+    EXPECT_EQ(mesh_store.normal_corner, 0);
+    EXPECT_FLOAT_EQ(mesh_store.f_list[0].norm[2], 1.0f);
+    EXPECT_EQ(mesh_store.f_list[0].nvert[0], 0);
+    // Cut inside its numbers it changes nothing, not even the face it names.
+    read_model("*MESH_NUMVERTEX 3\n*MESH_NUMFACES 2\n*MESH_FACENORMAL 1 0 0 1\n"
+               "*MESH_VERTEXNORMAL 2 0 0 1\n*MESH_FACENORMAL 0 0 0");
+    EXPECT_EQ(mesh_store.normal_face, 1);
+    EXPECT_EQ(mesh_store.normal_corner, 1);
+    EXPECT_EQ(mesh_store.f_list[1].nvert[0], 2);
+    EXPECT_FLOAT_EQ(mesh_store.f_list[0].norm[2], 0.0f);
+}
