@@ -42,6 +42,7 @@ class viewer_process {
     bool running();
     const std::string& output(); // everything read from stdout so far
     const std::string& errors(); // everything read from stderr so far
+    int pid() const { return pid_; }
 
   private:
     void drain(int timeout_ms);
