@@ -12,6 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -56,6 +58,22 @@ const char* const record_keywords[] = {
     "*MESH_NUMCVERTEX", "*MESH_VERTCOL", "*MESH_NUMCVFACES", "*MESH_CFACE",
     "*MESH_NUMFACES",
 };
+
+// Pages lying wholly inside the records that are resident in memory.
+size_t resident_pages(const void* records, size_t bytes) {
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(records) + page - 1) / page * page;
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(records) + bytes) / page * page;
+    if (end <= first)
+        return 0;
+    std::vector<unsigned char> pages((end - first) / page);
+    if (mincore(reinterpret_cast<void*>(first), end - first, pages.data()) != 0)
+        return pages.size();
+    size_t resident = 0;
+    for (unsigned char page_state : pages)
+        resident += page_state & 1;
+    return resident;
+}
 
 struct fatal_count {
     const char* model;
@@ -136,6 +154,27 @@ TEST_F(AseHostile, DumpsOfAFileClaimingItsLengthInRecordsStayInProportion) {
         written += std::filesystem::file_size(dir.file(name));
     EXPECT_LT(written, uintmax_t{256} * length);
     EXPECT_NE(dir.read("vnorml.txt").find("position = 16383\t x = 0.000000\t"), std::string::npos);
+}
+
+// Each repeat of a count replaces its array. Had the new records been
+// cleared in memory the old array just gave back, a file repeating a large
+// count would cost the square of its length (a 400 KiB file took over 20
+// seconds); the records stay pages nobody touched until they are written.
+TEST_F(AseHostile, RepeatedLargeCountsLeaveTheirRecordsUntouched) {
+    constexpr size_t length = 65536;
+    const std::string counts = "*MESH_NUMFACES 65536\n*MESH_NUMTVERTEX 0\n*MESH_NUMCVERTEX 65536\n";
+    std::string text;
+    while (text.size() + counts.size() <= length)
+        text += counts;
+    text.resize(length, ' ');
+    read_model(text);
+    ASSERT_EQ(mesh_store.num_faces, 65536);
+    ASSERT_EQ(mesh_store.num_tfaces, 65536);
+    ASSERT_EQ(mesh_store.num_cvertex, 65536);
+    EXPECT_EQ(resident_pages(mesh_store.f_list, sizeof(f_data) * length), 0u);
+    EXPECT_EQ(resident_pages(mesh_store.t_list, sizeof(t_face) * length), 0u);
+    EXPECT_EQ(resident_pages(mesh_store.v_color, sizeof(c_data) * length), 0u);
+    EXPECT_TRUE(arrays_untouched()) << "and they read as zero";
 }
 
 TEST_F(AseHostile, RecordNumbersOutsideEveryArrayAreSkipped) {
