@@ -236,11 +236,35 @@ long stream_length(std::FILE* stream) {
     return length;
 }
 
+// A copy of the rest of the stream in a temporary file, or null when none
+// can be made.
+std::FILE* copy_to_temporary_file(std::FILE* stream) {
+    std::FILE* copy = std::tmpfile();
+    if (copy == nullptr)
+        return nullptr;
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
+        if (std::fwrite(chunk, 1, got, copy) != got) {
+            std::fclose(copy);
+            return nullptr;
+        }
+    return copy;
+}
+
 } // namespace
 
+// A stream that cannot be measured (a pipe) is read from a copy in a
+// temporary file, so that its length bounds the counts as a file's does:
+// otherwise a few bytes could claim gigabytes of records.
 void scan_ase(std::FILE* stream) {
     static text_scanner scanner;
-    const long length = stream_length(stream);
+    long length = stream_length(stream);
+    std::FILE* copy = length < 0 ? copy_to_temporary_file(stream) : nullptr;
+    if (copy != nullptr) {
+        stream = copy;
+        length = stream_length(stream);
+    }
     std::rewind(stream);
     store.record_limit = length >= 0 ? length : INT32_MAX;
     scan_start(scanner, stream);
@@ -250,6 +274,8 @@ void scan_ase(std::FILE* stream) {
         else
             discard_line(scanner);
     }
+    if (copy != nullptr)
+        std::fclose(copy);
 }
 
 void load_ase(const char* path) {

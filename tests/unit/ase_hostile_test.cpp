@@ -75,6 +75,19 @@ size_t resident_pages(const void* records, size_t bytes) {
     return resident;
 }
 
+// Scans `text` through a pipe, whose length cannot be asked in advance.
+void scan_through_pipe(const std::string& text) {
+    int ends[2];
+    if (pipe(ends) != 0 ||
+        write(ends[1], text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        ADD_FAILURE() << "no pipe for the model";
+    close(ends[1]);
+    reset_mesh_store();
+    std::FILE* stream = fdopen(ends[0], "r");
+    scan_ase(stream);
+    std::fclose(stream);
+}
+
 struct fatal_count {
     const char* model;
     const char* line; // the array's error line, as a pattern
@@ -175,6 +188,22 @@ TEST_F(AseHostile, RepeatedLargeCountsLeaveTheirRecordsUntouched) {
     EXPECT_EQ(resident_pages(mesh_store.t_list, sizeof(t_face) * length), 0u);
     EXPECT_EQ(resident_pages(mesh_store.v_color, sizeof(c_data) * length), 0u);
     EXPECT_TRUE(arrays_untouched()) << "and they read as zero";
+}
+
+// A pipe is read like the file it carries: its length bounds the counts,
+// where a few bytes could otherwise claim gigabytes of records.
+TEST_F(AseHostile, PipedModelIsBoundByItsLengthLikeAFile) {
+    testing::internal::CaptureStdout();
+    scan_through_pipe("*MESH_NUMVERTEX 3\n*MESH_VERTEX 2 1 2 3\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Amount of Vertices in this mesh 3\n");
+    ASSERT_EQ(mesh_store.num_vertex, 3);
+    EXPECT_FLOAT_EQ(mesh_store.v_data[2].pos[2], -3.0f);
+    EXPECT_EXIT(
+        {
+            dup2(2, 1);
+            scan_through_pipe("*MESH_NUMFACES 100000000\n");
+        },
+        testing::ExitedWithCode(1), "error in f_data \\*alloc_faces\\(\\) function\n$");
 }
 
 TEST_F(AseHostile, RecordNumbersOutsideEveryArrayAreSkipped) {
