@@ -13,15 +13,18 @@ unsigned keycode_of(const char* keysym_name) {
 
 } // namespace
 
+// DISPLAY is set again on every call: a test that runs the viewer without a
+// display removes it, and the tests after it in the same process still start
+// their viewers on this server.
 Display* test_display() {
+    static const std::string name = start_private_xvfb();
     static Display* display = [] {
-        const std::string name = start_private_xvfb();
-        setenv("DISPLAY", name.c_str(), 1);
         Display* opened = XOpenDisplay(name.c_str());
         if (opened == nullptr)
             throw std::runtime_error("cannot open " + name);
         return opened;
     }();
+    setenv("DISPLAY", name.c_str(), 1);
     return display;
 }
 
