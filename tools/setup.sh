@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and tests need (only those missing),
-# then configures and builds into build/. Extra arguments go to cmake.
-# clang and its runtimes build the sanitized tests and the fuzz targets;
-# valgrind checks the viewer's memory use in one end-to-end test.
+# Installs the Debian packages the build needs (only those missing), and
+# those named in ASEVIEW_EXTRA_PACKAGES, then configures and builds into
+# build/. Extra arguments go to cmake.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 packages=(cmake make g++ pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
-          libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev xvfb xauth
-          clang libclang-rt-14-dev llvm valgrind)
+          libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev xvfb xauth)
+read -r -a extra_packages <<<"${ASEVIEW_EXTRA_PACKAGES:-}"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -33,5 +32,5 @@ build_project() {
     cmake --build "$project_root/build" -j "$(nproc)"
 }
 
-install_missing_packages "${packages[@]}"
+install_missing_packages "${packages[@]}" "${extra_packages[@]}"
 build_project "$@"

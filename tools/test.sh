@@ -8,7 +8,10 @@ set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
 
-"$project_root/tools/setup.sh" -DASEVIEW_WERROR=ON
+# clang and its runtimes build the sanitized tests and the fuzz targets;
+# valgrind checks the viewer's memory use in one end-to-end test.
+ASEVIEW_EXTRA_PACKAGES="clang libclang-rt-14-dev llvm valgrind" \
+    "$project_root/tools/setup.sh" -DASEVIEW_WERROR=ON
 ctest --test-dir "$project_root/build" -j "$jobs" --output-on-failure
 
 sanitize_dir=$project_root/build-sanitize
