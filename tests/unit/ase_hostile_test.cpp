@@ -174,16 +174,16 @@ TEST_F(AseHostile, DumpsOfAFileClaimingItsLengthInRecordsStayInProportion) {
 // count would cost the square of its length (a 400 KiB file took over 20
 // seconds); the records stay pages nobody touched until they are written.
 TEST_F(AseHostile, RepeatedLargeCountsLeaveTheirRecordsUntouched) {
-    constexpr size_t length = 65536;
-    const std::string counts = "*MESH_NUMFACES 65536\n*MESH_NUMTVERTEX 0\n*MESH_NUMCVERTEX 65536\n";
+    constexpr size_t length = 32768;
+    const std::string counts = "*MESH_NUMFACES 32768\n*MESH_NUMTVERTEX 0\n*MESH_NUMCVERTEX 32768\n";
     std::string text;
     while (text.size() + counts.size() <= length)
         text += counts;
     text.resize(length, ' ');
     read_model(text);
-    ASSERT_EQ(mesh_store.num_faces, 65536);
-    ASSERT_EQ(mesh_store.num_tfaces, 65536);
-    ASSERT_EQ(mesh_store.num_cvertex, 65536);
+    ASSERT_EQ(mesh_store.num_faces, 32768);
+    ASSERT_EQ(mesh_store.num_tfaces, 32768);
+    ASSERT_EQ(mesh_store.num_cvertex, 32768);
     EXPECT_EQ(resident_pages(mesh_store.f_list, sizeof(f_data) * length), 0u);
     EXPECT_EQ(resident_pages(mesh_store.t_list, sizeof(t_face) * length), 0u);
     EXPECT_EQ(resident_pages(mesh_store.v_color, sizeof(c_data) * length), 0u);
