@@ -74,8 +74,8 @@ finish_oldest() {
     pids=("${pids[@]:1}")
     names=("${names[@]:1}")
     echo "== $target: $(grep -E '^(Done|stat::number_of_executed_units)' "$logs/$target.log" |
-        tr '\n' ' ')"
-    grep -E '^#[0-9]+' "$logs/$target.log" | tail -n 1
+        tr '\n' ' ' || true)"
+    grep -E '^#[0-9]+' "$logs/$target.log" | tail -n 1 || true
     if [ "$status" -ne 0 ]; then
         echo "== $target found a fault (status $status):"
         tail -n 60 "$logs/$target.log"
