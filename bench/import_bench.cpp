@@ -42,18 +42,20 @@ void scan_bytes(const std::string& path) {
 }
 
 struct timing {
-    double best = 0, median = 0; // seconds
+    std::vector<double> seconds;
+    double best() const { return seconds.empty() ? 0 : sorted().front(); }
+    double median() const { return seconds.empty() ? 0 : sorted()[seconds.size() / 2]; }
+    std::vector<double> sorted() const {
+        std::vector<double> copy = seconds;
+        std::sort(copy.begin(), copy.end());
+        return copy;
+    }
 };
 
-template <typename Work> timing measure(int reps, Work work) {
-    std::vector<double> seconds;
-    for (int i = 0; i < reps; ++i) {
-        const double start = now_seconds();
-        work();
-        seconds.push_back(now_seconds() - start);
-    }
-    std::sort(seconds.begin(), seconds.end());
-    return {seconds.front(), seconds[seconds.size() / 2]};
+template <typename Work> void time_once(timing& result, Work work) {
+    const double start = now_seconds();
+    work();
+    result.seconds.push_back(now_seconds() - start);
 }
 
 long status_kib(const char* field) {
@@ -135,23 +137,28 @@ int main(int argc, char** argv) {
         const std::string path = bench_model(directory, faces);
         const double mb = file_size(path) / 1e6;
         scan_bytes(path); // bring the file into the page cache for everyone
-        const timing scan = measure(reps, [&] { scan_bytes(path); });
-        const timing ours = measure(reps, [&] { load_quietly(path); });
-        const double store = store_mib();
-        reset_mesh_store();
-        timing assimp{};
+        // The contenders take turns, so that a slow spell of this shared
+        // machine falls on all of them alike.
+        timing scan, ours, assimp;
+        double store = 0;
+        for (int round = 0; round < reps; ++round) {
+            time_once(scan, [&] { scan_bytes(path); });
+            time_once(ours, [&] { load_quietly(path); });
+            store = store_mib();
+            reset_mesh_store();
 #ifdef ASEVIEW_HAVE_ASSIMP
-        assimp = measure(reps, [&] { import_assimp(path); });
+            time_once(assimp, [&] { import_assimp(path); });
 #endif
+        }
         const auto rate = [mb](double seconds) { return seconds > 0 ? mb / seconds : 0.0; };
         const double ours_peak = peak_mib(argv[0], "ours", path);
-        const double assimp_peak = assimp.best > 0 ? peak_mib(argv[0], "assimp", path) : -1;
+        const double assimp_peak = assimp.best() > 0 ? peak_mib(argv[0], "assimp", path) : -1;
         std::printf("%9d %8.1f | %6.0f / %6.0f | %6.0f / %6.0f | %6.0f / %6.0f | %11.2f %9.2f | "
                     "%9.1f %9.1f %9.1f\n",
-                    faces, mb, rate(ours.best), rate(ours.median), rate(assimp.best),
-                    rate(assimp.median), rate(scan.best), rate(scan.median),
-                    assimp.median > 0 ? assimp.median / ours.median : 0.0,
-                    scan.median / ours.median, store, ours_peak, assimp_peak);
+                    faces, mb, rate(ours.best()), rate(ours.median()), rate(assimp.best()),
+                    rate(assimp.median()), rate(scan.best()), rate(scan.median()),
+                    assimp.median() > 0 ? assimp.median() / ours.median() : 0.0,
+                    scan.median() / ours.median(), store, ours_peak, assimp_peak);
         std::fflush(stdout);
     }
     return 0;
