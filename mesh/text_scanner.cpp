@@ -364,12 +364,9 @@ const char* find_space(const char* at, const char* limit) {
     return at;
 }
 
-// The common case, handled without the general machinery: the whole format
-// matches the buffered bytes with plain numbers ("-12", "0", "55.0000") and
-// every literal present. Anything else (another number form, a mismatch, the
-// end of the buffer or of the file) answers false, and the exact path runs
-// again from the same place. Values stored before that are the ones the
-// exact path stores too, since it reads the same plain numbers the same way.
+// The plain path of scan_plain for a format known only at run time, which
+// may also hold "%Ns": false, with nothing consumed, sends the call through
+// the exact conversions from the same place.
 bool scan_plain_all(text_scanner& s, const char* format, const scan_target* targets,
                     int& assigned) {
     if (s.length - s.position < window_bytes && !s.file_ended)
