@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "snapshot_window: cannot open the X display\n");
         return 1;
     }
-    const Window window =
-        wait_for_window(display, "various stuff- vertex colors - ASE files", timeout);
+    const Window window = wait_for_window(display, viewer_window_title, timeout);
     if (window == 0) {
         std::fprintf(stderr, "snapshot_window: the viewer's window did not appear\n");
         return 1;

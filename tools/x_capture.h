@@ -16,6 +16,9 @@ struct window_image {
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// The title the viewer gives its window, by which tools and tests find it.
+inline constexpr const char* viewer_window_title = "various stuff- vertex colors - ASE files";
+
 // Starts an Xvfb of this process's own on a free display number, stopped
 // when the process exits; returns the display name (":N").
 std::string start_private_xvfb();
@@ -29,6 +32,12 @@ window_image capture_window(Display* display, Window window);
 // Writes the image as an RGB PNG; false if the file could not be written.
 bool save_png(const window_image& image, const std::string& path);
 
-inline int red_of(uint32_t pixel) { return (pixel >> 16) & 0xff; }
-inline int green_of(uint32_t pixel) { return (pixel >> 8) & 0xff; }
-inline int blue_of(uint32_t pixel) { return pixel & 0xff; }
+inline int red_of(uint32_t pixel) {
+    return (pixel >> 16) & 0xff;
+}
+inline int green_of(uint32_t pixel) {
+    return (pixel >> 8) & 0xff;
+}
+inline int blue_of(uint32_t pixel) {
+    return pixel & 0xff;
+}

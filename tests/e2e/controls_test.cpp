@@ -18,7 +18,6 @@
 
 namespace {
 
-const char* const window_title = "various stuff- vertex colors - ASE files";
 constexpr int menu_entry_count = 13;
 
 // Rows from here down hold the model and the hint line; the statistics
@@ -88,7 +87,7 @@ class viewer_session {
         dir_.copy_in(ASSETS_DIR "/map2.tga", "map2.tga");
         process_ = std::make_unique<viewer_process>(
             ASEVIEW_BINARY, std::vector<std::string>{"-m", "cube.ase"}, dir_.path());
-        window_ = find_window(window_title);
+        window_ = find_window(viewer_window_title);
         // Until the first frame the window holds no background colour; then
         // its corner shows the background and its middle the cube.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

@@ -13,8 +13,6 @@
 
 namespace {
 
-const char* const window_title = "various stuff- vertex colors - ASE files";
-
 bool ends_with(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -91,7 +89,7 @@ TEST(EnvTextureStartup, AnyDecodableMapLetsTheViewerRun) {
         viewer_run run;
         run.dir.write("map2.tga", c.file);
         viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
-        EXPECT_NE(find_window(window_title), 0u) << viewer.output();
+        EXPECT_NE(find_window(viewer_window_title), 0u) << viewer.output();
         EXPECT_TRUE(viewer.running()) << viewer.output();
         EXPECT_EQ(viewer.output().find("TGA or PCX"), std::string::npos) << viewer.output();
         EXPECT_EQ(viewer.output().find("error loading map"), std::string::npos) << viewer.output();
@@ -103,6 +101,6 @@ TEST(EnvTextureStartup, BundledMapLetsTheViewerRun) {
     viewer_run run;
     run.dir.copy_in(ASSETS_DIR "/map2.tga", "map2.tga");
     viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
-    EXPECT_NE(find_window(window_title), 0u) << viewer.output();
+    EXPECT_NE(find_window(viewer_window_title), 0u) << viewer.output();
     EXPECT_TRUE(viewer.running()) << viewer.output();
 }

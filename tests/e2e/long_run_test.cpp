@@ -15,8 +15,6 @@
 
 namespace {
 
-const char* const window_title = "various stuff- vertex colors - ASE files";
-
 // Frames before the first sample: Mesa compiles its shaders and fills its
 // caches while the first frames are drawn.
 constexpr long settling_frames = 300;
@@ -58,7 +56,7 @@ TEST(LongRun, SpinningForThousandsOfFramesKeepsResidentMemoryLevel) {
 #ifdef ASEVIEW_SANITIZED
     setenv("ASAN_OPTIONS", saved_options.c_str(), 1);
 #endif
-    const Window window = find_window(window_title, 30);
+    const Window window = find_window(viewer_window_title, 30);
     ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
     frame_counter frames(window);
 

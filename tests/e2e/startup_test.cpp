@@ -13,7 +13,6 @@
 
 namespace {
 
-const char* const window_title = "various stuff- vertex colors - ASE files";
 const char* const help_text = "Help Option\t**************\n\t-m specfies model to load\n"
                               "\t-morph specfies which model to morph too\n";
 const char* const triangle = "*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n"
@@ -86,7 +85,7 @@ TEST(Startup, LoadsTheGivenModelOpensTheWindowAndWritesTheDumps) {
     dir.write("a.ase", triangle);
     dir.write("b.ase", "not even a model");
     viewer_process viewer(ASEVIEW_BINARY, {"-m", "a.ase", "-morph", "b.ase"}, dir.path());
-    const Window window = find_window(window_title);
+    const Window window = find_window(viewer_window_title);
     ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
     ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t3\n"));
     EXPECT_EQ(viewer.output(), "Model to load = a.ase\nmodel to morph too b.ase\n"
@@ -114,7 +113,7 @@ TEST(Startup, WithoutAModelOptionLoadsSimpleAseAndIgnoresUnknownArguments) {
     dir.copy_in(ASSETS_DIR "/simple.ase", "simple.ase");
     dir.write("other.ase", triangle);
     viewer_process viewer(ASEVIEW_BINARY, {"-x", "other.ase"}, dir.path());
-    ASSERT_NE(find_window(window_title), 0u) << viewer.output() << viewer.errors();
+    ASSERT_NE(find_window(viewer_window_title), 0u) << viewer.output() << viewer.errors();
     ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t1800\n"));
     EXPECT_EQ(viewer.output().rfind("Amount of Vertices in this mesh 1800\n", 0), 0u)
         << viewer.output();
@@ -126,7 +125,7 @@ TEST(Startup, AFileWithoutAMeshStillOpensTheWindow) {
     add_map(dir);
     dir.write("empty.ase", "*3DSMAX_ASCIIEXPORT 200\n");
     viewer_process viewer(ASEVIEW_BINARY, {"-m", "empty.ase"}, dir.path());
-    ASSERT_NE(find_window(window_title), 0u) << viewer.output() << viewer.errors();
+    ASSERT_NE(find_window(viewer_window_title), 0u) << viewer.output() << viewer.errors();
     ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t0\n"));
     EXPECT_EQ(eventual_content(dir, "dump.txt", "-----MAX_FACES = 0\n"), "-----MAX_FACES = 0\n");
 }

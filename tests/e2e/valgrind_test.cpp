@@ -19,7 +19,6 @@
 
 namespace {
 
-const char* const window_title = "various stuff- vertex colors - ASE files";
 constexpr int valgrind_error_status = 99;
 // Under valgrind the software renderer is some fifty times slower: a limit
 // for a viewer that stalled, not a measure of speed.
@@ -75,7 +74,7 @@ TEST(Valgrind, StartFramesAndQuitShowNoMemoryErrorsInOurCode) {
          "--show-leak-kinds=definite", "--errors-for-leak-kinds=definite", "--keep-debuginfo=yes",
          ASEVIEW_BINARY, "-m", "cube.ase"},
         dir.path());
-    const Window window = find_window(window_title, valgrind_wait_seconds);
+    const Window window = find_window(viewer_window_title, valgrind_wait_seconds);
     ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
     frame_counter frames(window);
     // Wireframe, normals, lighting and no texture each change what the next
