@@ -17,7 +17,7 @@ size_t t_list_mapped = 0;
 size_t v_color_mapped = 0;
 
 // Zeroed memory for `count` records, or null when the count is negative,
-// beyond the store's limit, or the memory cannot be had. A file may repeat a
+// large and beyond the store's limit, or the memory cannot be had. A file may repeat a
 // count keyword as often as its length allows, each time replacing the
 // array: calloc would hand back the heap memory just freed and clear it
 // again, a cost that grows with the square of the file. Arrays of a page or
@@ -27,7 +27,7 @@ size_t v_color_mapped = 0;
 // blocks afresh anyway.
 void* alloc_records(int32_t count, size_t record_size, size_t& mapped) {
     mapped = 0;
-    if (count < 0 || count > mesh_store.record_limit)
+    if (count < 0 || (count > always_allocated_records && count > mesh_store.record_limit))
         return nullptr;
     const size_t records = count == 0 ? 1 : static_cast<size_t>(count);
 #ifndef ASEVIEW_SANITIZED

@@ -39,13 +39,18 @@ struct mesh_store_t {
     int32_t mesh_loaded = 0;   // 1 once *MESH_NUMVERTEX was handled: one mesh per file
     int32_t normal_face = 0;   // face of the most recent *MESH_FACENORMAL
     int32_t normal_corner = 0; // corner (0..2) the next *MESH_VERTEXNORMAL fills; never reset
-    // Largest count an array may be given. The reader sets it to the file's
-    // length, since every record needs at least one byte of the file; a larger
-    // count is refused like an allocation that cannot be had.
+    // Bound on counts above always_allocated_records. The reader sets it to
+    // the file's length, since every record needs at least one byte of the
+    // file; a larger count is refused like an allocation that cannot be had.
     int64_t record_limit = INT32_MAX;
 };
 
 extern mesh_store_t mesh_store;
+
+// Counts up to this are allocated whatever the file's length, so that an
+// export cut off part-way still opens with what it holds; only larger counts
+// must fit the file.
+inline constexpr int32_t always_allocated_records = 1 << 20;
 
 // Each allocates `count` zeroed records, replacing (and dropping) any earlier
 // array of its kind. A negative count or one that cannot be had prints the

@@ -110,7 +110,7 @@ TEST_F(AseHostileDeathTest, CountsNoFileCouldHoldEndWithTheirArraysLine) {
         {"*MESH_NUMFACES 0x7fffffff\n", faces},
         {"*MESH_NUMFACES 017777777777\n", faces},
         {"*MESH_NUMCVERTEX -99999999999\n", colours},
-        {"*MESH_NUMCVERTEX 1000000\n", colours},
+        {"*MESH_NUMCVERTEX 2000000\n", colours},
     };
     for (const fatal_count& c : cases) {
         SCOPED_TRACE(c.model);
@@ -129,17 +129,21 @@ TEST_F(AseHostile, CountsBeyond32BitsKeepTheirLowBitsAsScanfStoresThem) {
     EXPECT_EQ(mesh_store.num_cvfaces, -1) << "kept, never used to allocate";
 }
 
-// The limit is the file's length in bytes: a count equal to it is accepted
-// with zeroed records, one more is refused.
-TEST_F(AseHostile, CountUpToTheFileLengthIsAcceptedAndOneMoreIsRefused) {
+// Counts up to 2^20 are allocated whatever the file holds, so an export cut
+// off part-way opens with zeroed records; above that, the file's length in
+// bytes bounds them: a count equal to it is accepted, one more is refused.
+TEST_F(AseHostile, SmallCountsOpenWhateverTheLengthAndLargerOnesMustFitTheFile) {
+    read_model("*MESH_NUMVERTEX 100\n*MESH_NUMFACES 1048576\n");
+    ASSERT_EQ(mesh_store.num_vertex, 100);
+    ASSERT_EQ(mesh_store.num_faces, 1048576);
+    EXPECT_TRUE(arrays_untouched());
     const auto model = [](int count, size_t length) {
         std::string text = "*MESH_NUMFACES " + std::to_string(count) + "\n";
         return text + std::string(length - text.size(), ' ');
     };
-    read_model(model(4096, 4096));
-    ASSERT_EQ(mesh_store.num_faces, 4096);
-    EXPECT_TRUE(arrays_untouched());
-    EXPECT_EXIT(read_model_dying(model(4097, 4096)), testing::ExitedWithCode(1),
+    read_model(model(1048577, 1048577));
+    ASSERT_EQ(mesh_store.num_faces, 1048577);
+    EXPECT_EXIT(read_model_dying(model(1048578, 1048577)), testing::ExitedWithCode(1),
                 "error in f_data \\*alloc_faces\\(\\) function\n$");
 }
 
@@ -320,10 +324,9 @@ TEST_F(AseHostile, FileOfNothingButKeywordsLeavesTheStoreEmpty) {
     EXPECT_EQ(read_model(keywords), "");
     EXPECT_EQ(mesh_store.f_list, nullptr);
     EXPECT_EQ(mesh_store.v_color, nullptr);
-    // A vertex count without its number does not count as the mesh, so any
-    // number of them is no second mesh.
-    EXPECT_EQ(read_model("*MESH_NUMVERTEX *MESH_NUMVERTEX\n*MESH_NUMVERTEX"), "");
-    EXPECT_EQ(mesh_store.mesh_loaded, 0);
+    // A vertex count without its number still makes the file's one mesh.
+    EXPECT_EQ(read_model("*MESH_NUMVERTEX"), "");
+    EXPECT_EQ(mesh_store.mesh_loaded, 1);
 }
 
 TEST_F(AseHostile, FaceNormalWithoutVertexNormalsAtTheEndKeepsItsCornersUnset) {
