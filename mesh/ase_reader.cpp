@@ -54,13 +54,14 @@ void read_num_vertex(text_scanner& s) {
         std::printf("Sorry. only have support for a single mesh\n");
         std::exit(1);
     }
+    // The keyword itself is the file's one mesh, whether or not a count follows.
+    store.mesh_loaded = 1;
     int32_t count;
     if (!read_count(s, count))
         return;
     store.num_vertex = count;
     std::printf("Amount of Vertices in this mesh %i\n", count);
     alloc_data(count);
-    store.mesh_loaded = 1;
 }
 
 void read_num_faces(text_scanner& s) {

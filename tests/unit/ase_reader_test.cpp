@@ -266,6 +266,9 @@ TEST_F(AseReader, ASecondMeshEndsTheProcess) {
                 testing::ExitedWithCode(1),
                 "Amount of Vertices in this mesh 3\nAmount of faces in this mesh 1\n"
                 "Sorry. only have support for a single mesh\n$");
+    EXPECT_EXIT(read_model_dying("*MESH_NUMVERTEX abc\n*MESH_NUMVERTEX 3\n"),
+                testing::ExitedWithCode(1), "^Sorry. only have support for a single mesh\n$")
+        << "a first count that cannot be read still makes the file's one mesh";
 }
 
 TEST_F(AseReader, NegativeOrImpossibleCountsEndTheProcessQuickly) {
