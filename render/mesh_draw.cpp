@@ -52,7 +52,7 @@ void draw_surface() {
 // normal's Z folded to the viewer's side; a folded normal ends red, not blue.
 void draw_normal_segment(const float* position, const float* stored_normal,
                          const GLfloat* start_colour) {
-    glColor3fv(start_colour);
+    glColor3f(start_colour[0], start_colour[1], start_colour[2]);
     glVertex3fv(position);
     glColor3f(0.0f, 0.0f, 1.0f);
     float normal[3] = {stored_normal[0], stored_normal[1], stored_normal[2]};
