@@ -9,7 +9,7 @@
 namespace {
 
 void scan_and_dump(void* context) {
-    scan_ase(static_cast<std::FILE*>(context));
+    scan_ase(static_cast<std::FILE*>(context), "input");
     dump_data();
     dump_norm();
     dump_vnorm();

@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     libc_stream = open_bytes(text, text_size);
     our_stream = open_bytes(text, text_size);
     check(libc_stream != nullptr && our_stream != nullptr);
-    scan_start(scanner, our_stream);
+    scan_start(scanner, our_stream, "input");
     for (int read = 0; read < most_reads; ++read) {
         compare_read(data[read % selector_bytes]);
         check(std::ftell(libc_stream) == scan_offset(scanner));

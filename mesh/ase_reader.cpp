@@ -4,9 +4,11 @@
 #include "mesh/text_scanner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <unistd.h>
 
 namespace {
 
@@ -237,19 +239,41 @@ long stream_length(std::FILE* stream) {
     return length;
 }
 
-// A copy of the rest of the stream in a temporary file, or null when none
-// can be made.
-std::FILE* copy_to_temporary_file(std::FILE* stream) {
-    std::FILE* copy = std::tmpfile();
+[[noreturn]] void fail_copying(const char* path, const char* directory, int error) {
+    std::printf("cannot copy \"%s\" to a temporary file in \"%s\": %s\n", path, directory,
+                std::strerror(error));
+    std::exit(1);
+}
+
+// A copy of the rest of `stream` in a file of its own in $TMPDIR (or /tmp),
+// unlinked as soon as it is made, and positioned at its start. A copy that
+// cannot be made or written whole ends the process: reading on from the
+// half-read stream would give a mesh without its beginning.
+std::FILE* copy_to_temporary_file(std::FILE* stream, const char* path) {
+    const char* directory = std::getenv("TMPDIR");
+    if (directory == nullptr || *directory == '\0')
+        directory = "/tmp";
+    char name[4096];
+    if (std::snprintf(name, sizeof name, "%s/aseview-XXXXXX", directory) >=
+        static_cast<int>(sizeof name))
+        fail_copying(path, directory, ENAMETOOLONG);
+    const int descriptor = mkstemp(name);
+    if (descriptor < 0)
+        fail_copying(path, directory, errno);
+    unlink(name);
+    std::FILE* copy = fdopen(descriptor, "w+");
     if (copy == nullptr)
-        return nullptr;
+        fail_copying(path, directory, errno);
     char chunk[65536];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0)
-        if (std::fwrite(chunk, 1, got, copy) != got) {
-            std::fclose(copy);
-            return nullptr;
-        }
+        if (std::fwrite(chunk, 1, got, copy) != got)
+            fail_copying(path, directory, errno);
+    if (std::ferror(stream))
+        fail_reading(path, errno);
+    if (std::fflush(copy) != 0)
+        fail_copying(path, directory, errno);
+    std::rewind(copy);
     return copy;
 }
 
@@ -258,17 +282,17 @@ std::FILE* copy_to_temporary_file(std::FILE* stream) {
 // A stream that cannot be measured (a pipe) is read from a copy in a
 // temporary file, so that its length bounds the counts as a file's does:
 // otherwise a few bytes could claim gigabytes of records.
-void scan_ase(std::FILE* stream) {
+void scan_ase(std::FILE* stream, const char* path) {
     static text_scanner scanner;
     long length = stream_length(stream);
-    std::FILE* copy = length < 0 ? copy_to_temporary_file(stream) : nullptr;
+    std::FILE* copy = length < 0 ? copy_to_temporary_file(stream, path) : nullptr;
     if (copy != nullptr) {
         stream = copy;
         length = stream_length(stream);
     }
     std::rewind(stream);
     store.record_limit = length >= 0 ? length : INT32_MAX;
-    scan_start(scanner, stream);
+    scan_start(scanner, stream, path);
     for (std::string_view token; !(token = scan_token(scanner)).empty();) {
         if (keyword_handler handler = find_handler(token.data(), token.size()))
             handler(scanner);
@@ -285,6 +309,6 @@ void load_ase(const char* path) {
         std::printf("File not there or something ;|\n");
         std::exit(1);
     }
-    scan_ase(stream);
+    scan_ase(stream, path);
     std::fclose(stream);
 }

@@ -46,6 +46,8 @@ void refill_window(text_scanner& s) {
     while (s.length < scan_buffer_size) {
         const size_t got = std::fread(s.buffer + s.length, 1, scan_buffer_size - s.length, s.file);
         if (got == 0) {
+            if (std::ferror(s.file))
+                fail_reading(s.path, errno);
             s.file_ended = true;
             break;
         }
@@ -69,17 +71,13 @@ int peek(text_scanner& s) {
     return static_cast<unsigned char>(s.buffer[s.position]);
 }
 
-// Reads through the scanner, refilling the buffer as it goes, and keeps the
-// characters of a number in a string of its own. The C library reads ahead
-// one byte and pushes back the one it does not want; peeking and advancing
-// gives the same consumption without a push-back buffer.
+// Reads through the scanner, refilling the buffer as it goes. The C library
+// reads ahead one byte and pushes back the one it does not want; peeking and
+// advancing gives the same consumption without a push-back buffer.
 struct stream_cursor {
     text_scanner& s;
     int peek() { return ::peek(s); }
     void advance() { ++s.position; }
-    void begin_number() { s.number.clear(); }
-    void keep(int c) { s.number.push_back(static_cast<char>(c)); }
-    std::string_view kept() const { return s.number; }
     bool ran_out() const { return false; }
 };
 
@@ -89,7 +87,6 @@ struct window_cursor {
     const char* at;
     const char* end;
     bool end_is_file_end;
-    const char* number_start = nullptr;
     bool out = false;
     int peek() {
         if (at == end) {
@@ -99,9 +96,6 @@ struct window_cursor {
         return static_cast<unsigned char>(*at);
     }
     void advance() { ++at; }
-    void begin_number() { number_start = at; }
-    void keep(int) {}
-    std::string_view kept() const { return {number_start, static_cast<size_t>(at - number_start)}; }
     bool ran_out() const { return out; }
 };
 
@@ -176,31 +170,125 @@ template <typename Cursor> outcome convert_integer(Cursor& c, int32_t& value, in
     return outcome::converted;
 }
 
+// The characters of a "%f" number as the C library's scanner takes them,
+// kept in a fixed buffer as a text that strtof reads as the same value, so
+// that a number of any length needs no memory of its own. Zeros between the
+// dot and the first significant digit, and significant digits beyond the
+// first `kept_digits`, are not stored: they move the exponent instead, and a
+// final 1 stands for dropped digits that were not all zero, which rounds the
+// same way since a float's rounding boundaries have far fewer digits. The
+// exponent written in the number saturates far beyond any float's range.
+class float_text {
+  public:
+    void sign(int c) { append(c); }
+    void letter(int c) { append(c); }
+    void hex_prefix(int x) {
+        append(x);
+        hex_ = true;
+        has_digit_ = false;
+    }
+    void dot() {
+        append('.');
+        dot_ = true;
+    }
+    void exponent_mark() { in_exponent_ = true; }
+    void exponent_sign(int c) { exponent_negative_ = c == '-'; }
+
+    void digit(int c) {
+        if (in_exponent_) {
+            exponent_digits_ = true;
+            exponent_ = std::min<int64_t>(exponent_ * 10 + (c - '0'), exponent_limit);
+            return;
+        }
+        const bool zero = c == '0';
+        if (kept_significant_ == 0 && zero) {
+            if (!has_digit_)
+                append(c); // the one zero that makes "0", ".0" or "0x0" a number
+            else if (dot_)
+                shift_ -= digit_weight();
+            has_digit_ = true;
+            return;
+        }
+        has_digit_ = true;
+        if (kept_significant_ < kept_digits) {
+            append(c);
+            ++kept_significant_;
+            return;
+        }
+        dropped_nonzero_ = dropped_nonzero_ || !zero;
+        if (!dot_)
+            shift_ += digit_weight();
+    }
+
+    // The text, NUL-terminated.
+    std::string_view finish() {
+        if (dropped_nonzero_) {
+            if (!dot_)
+                append('.');
+            append('1');
+        }
+        const int64_t exponent =
+            shift_ + (exponent_digits_ ? (exponent_negative_ ? -exponent_ : exponent_) : 0);
+        if (exponent_digits_ || shift_ != 0) {
+            append(hex_ ? 'p' : 'e');
+            const auto [end, error] = std::to_chars(text_ + length_, text_ + capacity, exponent);
+            length_ = error == std::errc() ? static_cast<size_t>(end - text_) : length_;
+        }
+        text_[length_] = '\0';
+        return {text_, length_};
+    }
+
+  private:
+    static constexpr int kept_digits = 200;
+    static constexpr int64_t exponent_limit = 100'000'000'000'000'000;
+    // Sign, "0x", a zero, two dots, the digits, a 1, an exponent and the NUL.
+    static constexpr size_t capacity = kept_digits + 40;
+
+    int digit_weight() const { return hex_ ? 4 : 1; } // a hex digit is 4 binary places
+    void append(int c) { text_[length_++] = static_cast<char>(c); }
+
+    char text_[capacity];
+    size_t length_ = 0;
+    bool hex_ = false;
+    bool dot_ = false;
+    bool has_digit_ = false;
+    bool in_exponent_ = false;
+    bool exponent_digits_ = false;
+    bool exponent_negative_ = false;
+    bool dropped_nonzero_ = false;
+    int kept_significant_ = 0;
+    int64_t exponent_ = 0; // as written, saturated
+    int64_t shift_ = 0;    // from digits not stored
+};
+
 // Takes the next character into the number when it is the letter `wanted`
 // (lower case). A different character is consumed all the same, as the C
 // library does inside "inf" and "nan".
-template <typename Cursor> bool take_letter(Cursor& c, int wanted) {
+template <typename Cursor> bool take_letter(Cursor& c, float_text& text, int wanted) {
     const int ch = c.peek();
     if (ch == EOF)
         return false;
     c.advance();
     if (to_lower(ch) != wanted)
         return false;
-    c.keep(ch);
+    text.letter(ch);
     return true;
 }
 
 // "inf", "infinity" or "nan" after an optional sign. A partial word is a
 // mismatch that keeps what it consumed.
-template <typename Cursor> bool scan_special_float(Cursor& c) {
+template <typename Cursor> bool scan_special_float(Cursor& c, float_text& text) {
+    const auto word = [&](const char* letters) {
+        for (; *letters != '\0'; ++letters)
+            if (!take_letter(c, text, *letters))
+                return false;
+        return true;
+    };
     if (to_lower(c.peek()) == 'n')
-        return take_letter(c, 'n') && take_letter(c, 'a') && take_letter(c, 'n');
-    if (!(take_letter(c, 'i') && take_letter(c, 'n') && take_letter(c, 'f')))
+        return word("nan");
+    if (!word("inf"))
         return false;
-    if (to_lower(c.peek()) == 'i')
-        return take_letter(c, 'i') && take_letter(c, 'n') && take_letter(c, 'i') &&
-               take_letter(c, 't') && take_letter(c, 'y');
-    return true;
+    return to_lower(c.peek()) != 'i' || word("inity");
 }
 
 static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must round to single precision");
@@ -227,7 +315,8 @@ struct small_decimal {
 };
 
 // strtof decides the value, including its rounding; from_chars gives the
-// same correctly rounded result for plain decimal text, much faster.
+// same correctly rounded result for plain decimal text, much faster. The
+// text is NUL-terminated.
 bool text_to_float(std::string_view text, bool plain_decimal, float& value) {
     const char* first = text.data();
     const char* last = first + text.size();
@@ -241,12 +330,11 @@ bool text_to_float(std::string_view text, bool plain_decimal, float& value) {
             return true;
         }
     }
-    const std::string terminated(text);
     char* end = nullptr;
     const int saved_errno = errno;
-    const float parsed = std::strtof(terminated.c_str(), &end);
+    const float parsed = std::strtof(text.data(), &end);
     errno = saved_errno;
-    if (end == terminated.c_str())
+    if (end == text.data())
         return false;
     value = parsed;
     return true;
@@ -258,11 +346,10 @@ bool text_to_float(std::string_view text, bool plain_decimal, float& value) {
 template <typename Cursor> outcome convert_float(Cursor& c, float& value) {
     if (!skip_space(c))
         return outcome::input_ended;
-    c.begin_number();
+    float_text text;
     int ch = c.peek();
     size_t kept = 0;
-    const auto keep = [&](int k) {
-        c.keep(k);
+    const auto next = [&] {
         c.advance();
         ++kept;
         ch = c.peek();
@@ -272,23 +359,26 @@ template <typename Cursor> outcome convert_float(Cursor& c, float& value) {
     small_decimal decimal;
     if (ch == '-' || ch == '+') {
         got_sign = true;
-        keep(ch);
+        text.sign(ch);
+        next();
         if (ch == EOF)
             return outcome::mismatch;
     }
     if (to_lower(ch) == 'n' || to_lower(ch) == 'i') {
-        if (!scan_special_float(c))
+        if (!scan_special_float(c, text))
             return outcome::mismatch;
     } else {
         bool hex = false, got_digit = false, got_dot = false, got_exponent = false;
         bool after_exponent_char = false;
         int exponent_char = 'e';
         if (ch == '0') {
-            keep(ch);
+            text.digit(ch);
+            next();
             if (to_lower(ch) == 'x') {
                 hex = true;
                 exponent_char = 'p';
-                keep(ch);
+                text.hex_prefix(ch);
+                next();
             } else {
                 got_digit = true;
             }
@@ -299,16 +389,20 @@ template <typename Cursor> outcome convert_float(Cursor& c, float& value) {
             if (is_digit(ch) || (!got_exponent && hex && hex_value(ch) >= 0)) {
                 got_digit = true;
                 decimal.add(ch - '0', got_dot);
+                text.digit(ch);
             } else if (was_after_exponent_char && (ch == '-' || ch == '+')) {
+                text.exponent_sign(ch);
             } else if (got_digit && !got_exponent && to_lower(ch) == exponent_char) {
                 got_exponent = got_dot = true;
                 after_exponent_char = true;
+                text.exponent_mark();
             } else if (!got_dot && ch == '.') {
                 got_dot = true;
+                text.dot();
             } else {
                 break;
             }
-            keep(ch);
+            next();
         }
         if (kept == (got_sign ? 1u : 0u) || (hex && kept == (got_sign ? 3u : 2u)))
             return outcome::mismatch;
@@ -318,7 +412,8 @@ template <typename Cursor> outcome convert_float(Cursor& c, float& value) {
         }
         plain_decimal = !hex;
     }
-    return text_to_float(c.kept(), plain_decimal, value) ? outcome::converted : outcome::mismatch;
+    return text_to_float(text.finish(), plain_decimal, value) ? outcome::converted
+                                                              : outcome::mismatch;
 }
 
 // Runs a conversion on the buffered bytes through a pointer, or, when it
@@ -420,8 +515,14 @@ bool scan_plain_all(text_scanner& s, const char* format, const scan_target* targ
 
 } // namespace
 
-void scan_start(text_scanner& scanner, std::FILE* file) {
+void fail_reading(const char* path, int error) {
+    std::printf("cannot read \"%s\": %s\n", path, std::strerror(error != 0 ? error : EIO));
+    std::exit(1);
+}
+
+void scan_start(text_scanner& scanner, std::FILE* file, const char* path) {
     scanner.file = file;
+    scanner.path = path;
     scanner.position = 0;
     scanner.length = 0;
     scanner.file_ended = false;

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -22,12 +21,12 @@ inline constexpr size_t scan_window_bytes = 1024;
 
 struct text_scanner {
     std::FILE* file = nullptr;
-    size_t position = 0;     // next unread byte in buffer
-    size_t length = 0;       // bytes of buffer that hold file data
-    long buffer_offset = 0;  // offset in the file of buffer[0]
-    bool file_ended = false; // the file has no bytes beyond buffer[length - 1]
-    std::string number;      // characters of a number that did not fit the buffer
-    char token[255];         // a token that did not fit the buffer
+    const char* path = nullptr; // names the file in the line a read error prints
+    size_t position = 0;        // next unread byte in buffer
+    size_t length = 0;          // bytes of buffer that hold file data
+    long buffer_offset = 0;     // offset in the file of buffer[0]
+    bool file_ended = false;    // the file has no bytes beyond buffer[length - 1]
+    char token[255];            // a token that did not fit the buffer
     // File data, then a NUL that stops every scan loop, and room for reading
     // eight bytes at a time up to the end.
     char buffer[scan_buffer_size + 8];
@@ -43,8 +42,14 @@ struct scan_target {
     scan_target(char* p) : kind('s'), pointer(p) {}
 };
 
-// Starts reading `file` from its current position.
-void scan_start(text_scanner& scanner, std::FILE* file);
+// Starts reading `file` from its current position. A read error on it, at
+// any point, prints `cannot read "PATH": REASON` and ends the process with
+// status 1 at once, so nothing read after the failure is acted on.
+void scan_start(text_scanner& scanner, std::FILE* file, const char* path);
+
+// The line and the exit of a read error on the file at `path`, `error`
+// being the errno it failed with.
+[[noreturn]] void fail_reading(const char* path, int error);
 
 // Runs `format` like fscanf: returns the number of conversions assigned, or
 // EOF when the input ended before the first one. Consumes exactly what

@@ -84,7 +84,7 @@ void scan_through_pipe(const std::string& text) {
     close(ends[1]);
     reset_mesh_store();
     std::FILE* stream = fdopen(ends[0], "r");
-    scan_ase(stream);
+    scan_ase(stream, "pipe");
     std::fclose(stream);
 }
 

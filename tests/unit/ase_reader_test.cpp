@@ -167,7 +167,7 @@ TEST_F(AseReader, UvwOffsetIsSkippedWhileRecordZeroNamesNoVertex) {
     testing::internal::CaptureStdout();
     std::string offsets = "*UVW_U_OFFSET 1.0\n";
     std::FILE* file = fmemopen(offsets.data(), offsets.size(), "r");
-    scan_ase(file);
+    scan_ase(file, "model");
     std::fclose(file);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_FLOAT_EQ(mesh_store.v_data[0].u, 0.0f);

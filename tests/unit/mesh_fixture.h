@@ -14,7 +14,7 @@ inline std::string read_model(const std::string& text) {
     reset_mesh_store();
     testing::internal::CaptureStdout();
     std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    scan_ase(file);
+    scan_ase(file, "model");
     std::fclose(file);
     return testing::internal::GetCapturedStdout();
 }
@@ -25,7 +25,7 @@ inline void read_model_dying(const std::string& text) {
     dup2(2, 1);
     reset_mesh_store();
     std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    scan_ase(file);
+    scan_ase(file, "model");
 }
 
 class MeshTest : public testing::Test {
