@@ -8,14 +8,19 @@
 #include "render/scene.h"
 
 #include <GL/glut.h>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
 
 namespace {
 
-bool is(const char* argument, const char* option) { return std::strcmp(argument, option) == 0; }
+bool is(const char* argument, const char* option) {
+    return std::strcmp(argument, option) == 0;
+}
 
 // Moves from an option to its value; an option at the end has none to take.
 int take_value(int argc, char** argv, int option_index) {
@@ -53,9 +58,24 @@ void parse_args(int argc, char** argv) {
     }
 }
 
+// A launcher may start the viewer with standard input, output or error
+// closed. The next file or connection opened would then take that number:
+// the X connection as descriptor 1 would receive the console lines and
+// block the viewer. Each closed one is opened on /dev/null first.
+void open_standard_streams() {
+    for (int descriptor = 0; descriptor <= 2; ++descriptor)
+        if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF &&
+            open("/dev/null", O_RDWR) != descriptor)
+            std::_Exit(1);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    open_standard_streams();
+    // A write beyond the file-size limit then fails with EFBIG and is
+    // reported like any other write error, instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Console lines appear as they are printed, also when piped to a log.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     viewer_state.mem_status = new (std::nothrow) memory_status{};
