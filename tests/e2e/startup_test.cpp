@@ -6,10 +6,8 @@
 #include "support/viewer_process.h"
 #include "support/x_display.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
@@ -24,16 +22,6 @@ void add_map(const temp_dir& dir) {
     const std::string map = ASSETS_DIR "/map2.tga";
     if (std::filesystem::exists(map))
         dir.copy_in(map, "map2.tga");
-}
-
-// The viewer writes its dumps after it prints the mesh summary: wait for the
-// file to hold what it should, and give back what it holds in the end.
-std::string eventual_content(const temp_dir& dir, const std::string& name,
-                             const std::string& expected) {
-    std::string content;
-    for (int tries = 0; tries < 200 && (content = dir.read(name)) != expected; ++tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    return content;
 }
 
 struct failure_case {

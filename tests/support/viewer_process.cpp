@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -37,10 +38,20 @@ std::string temp_dir::read(const std::string& name) const {
     return content.str();
 }
 
-bool temp_dir::exists(const std::string& name) const { return fs::exists(file(name)); }
+bool temp_dir::exists(const std::string& name) const {
+    return fs::exists(file(name));
+}
 
 void temp_dir::copy_in(const std::string& source, const std::string& name) const {
     fs::copy_file(source, file(name), fs::copy_options::overwrite_existing);
+}
+
+std::string eventual_content(const temp_dir& dir, const std::string& name,
+                             const std::string& expected) {
+    std::string content;
+    for (int tries = 0; tries < 200 && (content = dir.read(name)) != expected; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return content;
 }
 
 viewer_process::viewer_process(const std::string& program,

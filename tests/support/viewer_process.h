@@ -24,6 +24,12 @@ class temp_dir {
     std::string path_;
 };
 
+// What file `name` of `dir` holds once it holds `expected`, or after a few
+// seconds whatever it holds then: the viewer writes its dumps after the
+// lines a test waits for.
+std::string eventual_content(const temp_dir& dir, const std::string& name,
+                             const std::string& expected);
+
 class viewer_process {
   public:
     // Starts `program` with `arguments` in `directory`; stdout and stderr are
