@@ -117,3 +117,21 @@ TEST(Startup, AFileWithoutAMeshStillOpensTheWindow) {
     ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t0\n"));
     EXPECT_EQ(eventual_content(dir, "dump.txt", "-----MAX_FACES = 0\n"), "-----MAX_FACES = 0\n");
 }
+
+// An export cut off part-way declares more records than it holds: it opens
+// with them all, those it does not hold zeroed, and the dumps show them all.
+TEST(Startup, ACutOffExportOpensWithTheCountsItDeclares) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    dir.copy_in(ASSETS_DIR "/simple.ase", "whole.ase");
+    dir.write("cut.ase", dir.read("whole.ase").substr(0, 3000));
+    viewer_process viewer(ASEVIEW_BINARY, {"-m", "cut.ase"}, dir.path());
+    ASSERT_NE(find_window(viewer_window_title), 0u) << viewer.output() << viewer.errors();
+    ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t1800\n")) << viewer.output();
+    std::string norm;
+    for (int face = 0; face < 3600; ++face)
+        norm += "face num=" + std::to_string(face) +
+                "\nX Comp = 0.000000\tY Comp = 0.000000\tZ Comp 0.000000\n\n";
+    EXPECT_EQ(eventual_content(dir, "norm.txt", norm), norm);
+}
