@@ -1,22 +1,48 @@
 #!/usr/bin/env bash
 # Builds the viewer and shows the bundled model, from assets/ (where it finds
-# "simple.ase" and "map2.tga" and writes its dumps). Without a display it runs
-# in a virtual X server, saves a screenshot of the first frames and ends.
+# "simple.ase" and "map2.tga" and writes its dumps). Paths given after -m and
+# -morph are taken from the caller's folder. Without a display it runs in a
+# virtual X server, saves a screenshot of the first frames and ends.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+caller_dir=$PWD
+
+# Walks the arguments as the viewer does: an option that takes a value moves
+# on to it, and that value is then tested as an option in its own right.
+# Values the viewer treats as options stay as they are, so its rules for them
+# still apply; a relative path is made to start from the caller's folder.
+arguments=("$@")
+from_caller() {
+    local index=$1 value=${arguments[$1]}
+    case $value in
+    -m | -morph | -h | help | /* | '') ;;
+    *) arguments[index]=$caller_dir/$value ;;
+    esac
+}
+for ((i = 0; i < ${#arguments[@]}; i++)); do
+    if [ "${arguments[i]}" = -m ] && ((i + 1 < ${#arguments[@]})); then
+        i=$((i + 1))
+        from_caller "$i"
+    fi
+    if [ "${arguments[i]}" = -morph ] && ((i + 1 < ${#arguments[@]})); then
+        i=$((i + 1))
+        from_caller "$i"
+    fi
+done
+
 "$project_root/tools/setup.sh" >/dev/null
 cd "$project_root/assets"
 
 if [ -n "${DISPLAY:-}" ]; then
-    exec "$project_root/build/aseview" "$@"
+    exec "$project_root/build/aseview" "${arguments[@]}"
 fi
 
 screenshot="$project_root/build/screenshot.png"
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+exec 3< <(Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
 xvfb_pid=$!
 read -r display_number <&3
 export DISPLAY=":$display_number" LIBGL_ALWAYS_SOFTWARE=1
-"$project_root/build/aseview" "$@" &
+"$project_root/build/aseview" "${arguments[@]}" &
 viewer_pid=$!
 trap 'kill $viewer_pid $xvfb_pid 2>/dev/null || true' EXIT
 "$project_root/build/tools/snapshot_window" "$screenshot"

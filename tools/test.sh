@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every
-# test: unit, OpenGL (each in a private Xvfb) and end-to-end. Then builds the
+# test: unit, OpenGL (each in a private Xvfb) and end-to-end, then checks the
+# install (man page, Debian package, installed viewer). Then builds the
 # same tests with clang's address and undefined-behaviour sanitizers into
 # build-sanitize/ and runs them again, and runs each fuzz target for a while
 # on its corpus (ASEVIEW_FUZZ_SECONDS, 60 by default).
@@ -13,6 +14,8 @@ jobs=$(nproc)
 ASEVIEW_EXTRA_PACKAGES="clang libclang-rt-14-dev llvm valgrind" \
     "$project_root/tools/setup.sh" -DASEVIEW_WERROR=ON
 ctest --test-dir "$project_root/build" -j "$jobs" --output-on-failure
+# The man page, the Debian package and the installed viewer, run headless.
+"$project_root/tools/check_install.sh" "$project_root/build"
 
 sanitize_dir=$project_root/build-sanitize
 cmake -S "$project_root" -B "$sanitize_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Checks what a user gets from an install: the man page formats without
+# warnings; the Debian package names the GLUT and GL libraries in its Depends
+# and holds the four installed files and nothing else; the viewer installed
+# into a temporary prefix starts in a private Xvfb on the installed model and
+# map, opens its window and writes its dumps. Works on an existing build
+# (build/, or the folder given first). Any failed check ends it with status 1.
+set -euo pipefail
+project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=$(cd "${1:-$project_root/build}" && pwd)
+man_page=$project_root/docs/aseview.1
+installed_files=(bin/aseview share/aseview/map2.tga share/aseview/simple.ase
+                 share/man/man1/aseview.1)
+
+scratch=$(mktemp -d)
+xvfb_pid=
+viewer_pid=
+finish() {
+    [ -z "$viewer_pid" ] || kill "$viewer_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap finish EXIT
+
+fail() {
+    echo "check_install: $*" >&2
+    exit 1
+}
+
+# Prints the given files, one a line, sorted, each under the given prefix.
+listed_under() {
+    local prefix=$1 file
+    shift
+    for file in "$@"; do echo "$prefix$file"; done | sort
+}
+
+check_man_page() {
+    local warnings
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$man_page" 2>&1 >/dev/null) ||
+        fail "man could not format $man_page: $warnings"
+    [ -z "$warnings" ] || fail "man warns about $man_page: $warnings"
+    warnings=$(groff -ww -z -man -Tutf8 "$man_page" 2>&1) ||
+        fail "groff could not format $man_page: $warnings"
+    [ -z "$warnings" ] || fail "groff warns about $man_page: $warnings"
+    echo "man page: no warnings"
+}
+
+check_package() {
+    (cd "$build_dir" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) ||
+        fail "cpack could not make the package: $(cat "$scratch/cpack.log")"
+    local packages=("$scratch"/package/aseview_*.deb)
+    [ -f "${packages[0]}" ] || fail "cpack made no aseview_*.deb"
+    local package=${packages[0]} depends contents
+    depends=$(dpkg-deb --info "$package" | sed -n 's/^ Depends: //p')
+    grep -q 'libglut' <<<"$depends" || fail "Depends names no GLUT library: '$depends'"
+    grep -Eq 'libopengl0|libgl1' <<<"$depends" || fail "Depends names no GL library: '$depends'"
+    grep -q 'libglu1' <<<"$depends" || fail "Depends names no GLU library: '$depends'"
+    contents=$(dpkg-deb --contents "$package" | awk '$1 !~ /^d/ { print $NF }' | sort)
+    [ "$contents" = "$(listed_under ./usr/ "${installed_files[@]}")" ] ||
+        fail "the package holds other files than the installed four: $contents"
+    echo "package: $(basename "$package"), Depends: $depends"
+}
+
+install_into_prefix() {
+    cmake --install "$build_dir" --prefix "$scratch/prefix" >/dev/null
+    local found
+    found=$(cd "$scratch/prefix" && find . -type f | sort)
+    [ "$found" = "$(listed_under ./ "${installed_files[@]}")" ] ||
+        fail "cmake --install put other files than the four: $found"
+    echo "install: the four files under the prefix"
+}
+
+# Counts the lines of a file that start with the given text.
+count_lines() { grep -c "^$1" "$2" || true; }
+
+run_installed_viewer() {
+    local prefix=$scratch/prefix run_dir=$scratch/run display_number
+    mkdir "$run_dir"
+    cp "$prefix/share/aseview/map2.tga" "$run_dir/"
+    mkfifo "$scratch/display"
+    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" \
+        2>/dev/null &
+    xvfb_pid=$!
+    read -r -t 10 display_number <"$scratch/display" || fail "Xvfb did not start"
+    export DISPLAY=":$display_number" LIBGL_ALWAYS_SOFTWARE=1
+
+    (cd "$run_dir" && exec "$prefix/bin/aseview" -m "$prefix/share/aseview/simple.ase") \
+        >"$scratch/console.txt" 2>&1 &
+    viewer_pid=$!
+    "$build_dir/tools/snapshot_window" "$scratch/window.png" 20 ||
+        fail "the installed viewer showed no window: $(cat "$scratch/console.txt")"
+    kill -0 "$viewer_pid" 2>/dev/null ||
+        fail "the installed viewer ended at start-up: $(cat "$scratch/console.txt")"
+
+    local vertices faces normals
+    vertices=$(count_lines 'vertex pos = ' "$run_dir/dump.txt")
+    faces=$(count_lines 'face num=' "$run_dir/norm.txt")
+    normals=$(count_lines 'position = ' "$run_dir/vnorml.txt")
+    [ "$vertices" = 1800 ] || fail "dump.txt holds $vertices vertex blocks, not 1800"
+    [ "$faces" = 3600 ] || fail "norm.txt holds $faces face blocks, not 3600"
+    [ "$normals" = 1800 ] || fail "vnorml.txt holds $normals vertex normals, not 1800"
+    echo "installed viewer: window shown; dumps of 1800 vertices and 3600 faces"
+}
+
+[ -x "$build_dir/aseview" ] || fail "no viewer built in $build_dir"
+check_man_page
+check_package
+install_into_prefix
+run_installed_viewer
