@@ -5,10 +5,8 @@
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# dpkg-dev finds the Debian package's Depends (cpack -G DEB); man-db reads
-# and checks the man page.
 packages=(cmake make g++ pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
-          libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev xvfb xauth dpkg-dev man-db)
+          libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev xvfb xauth)
 read -r -a extra_packages <<<"${ASEVIEW_EXTRA_PACKAGES:-}"
 
 as_root() {

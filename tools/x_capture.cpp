@@ -65,8 +65,8 @@ std::string start_private_xvfb() {
         dup2(null_fd, 1);
         dup2(null_fd, 2);
         const std::string fd_text = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-noreset", "-screen", "0",
+               "1024x768x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
