@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
     glutKeyboardFunc(on_keyboard);
-    glutIdleFunc(on_idle);
+    register_idle_for_spin();
     build_menu();
 
     dump_data();

@@ -1,5 +1,6 @@
 #include "input/commands.h"
 
+#include "input/pointer.h"
 #include "mesh/mesh_store.h"
 
 #include <GL/glut.h>
@@ -102,6 +103,7 @@ void on_keyboard(unsigned char key, int, int) {
         break;
     case 'f':
         toggle(viewer_state.spin_mode);
+        register_idle_for_spin();
         glutPostRedisplay();
         break;
     case 'h':

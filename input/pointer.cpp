@@ -81,3 +81,10 @@ void on_idle() {
     glRotatef(viewer_state.spin_x_step, 1.0f, 0.0f, 0.0f);
     glutPostRedisplay();
 }
+
+// Without an idle callback GLUT's main loop waits in the kernel for an X event
+// or a pending redisplay, so posted frames, exposures, menus and drags still
+// draw while nothing runs between them.
+void register_idle_for_spin() {
+    glutIdleFunc(viewer_state.spin_mode == 1 ? on_idle : nullptr);
+}

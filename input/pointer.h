@@ -14,7 +14,9 @@
 // Every drag sets the idle spin's steps: one degree per 100 pixels between
 // the last button event and the pointer, x for the spin about Y, y about X.
 // While the spin is on ('f') the idle handler turns the model by these steps
-// at every call; the turn accumulates until the window is resized.
+// at every call; the turn accumulates until the window is resized. The idle
+// handler is registered only while the spin is on, so a still picture costs
+// no processor time: without one, GLUT's loop sleeps until the next event.
 #pragma once
 
 #include "app/viewer_state.h"
@@ -27,6 +29,10 @@ void on_motion(int x, int y);
 
 // GLUT idle callback: turns the model while the spin is on.
 void on_idle();
+
+// Registers on_idle as the GLUT idle callback while spin_mode is 1 and no
+// idle callback otherwise; start-up and the spin command call it.
+void register_idle_for_spin();
 
 // The pointer's offset from the window's middle, scaled so the window spans
 // `span` (5.0 for the smear factors, 360.0 for degrees). `size` is the

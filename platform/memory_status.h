@@ -1,8 +1,8 @@
 // The machine's physical memory, as the statistics panel shows it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 struct memory_status {
     uint32_t memory_load;        // percent of physical memory in use, 0..100
@@ -11,8 +11,10 @@ struct memory_status {
 };
 
 // Fills `status` from the kernel's figures in /proc/meminfo; a figure it
-// cannot read stays 0.
+// cannot read stays 0. The panel calls it every frame, so it keeps the file
+// open from its first call and reads it into a buffer of its own, with no
+// heap allocation.
 void query_memory_status(memory_status* status);
 
-// Fills `status` from text in the layout of /proc/meminfo.
-void read_memory_status(std::FILE* meminfo, memory_status* status);
+// Fills `status` from `length` bytes of text in the layout of /proc/meminfo.
+void read_memory_status(const char* text, size_t length, memory_status* status);

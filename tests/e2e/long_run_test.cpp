@@ -1,5 +1,6 @@
 // The bundled model left spinning for thousands of frames: the viewer's
-// resident memory settles after the first frames and stays there.
+// resident memory settles after the first frames and stays there. And left
+// still, with the spin off: the viewer sleeps instead of using the processor.
 // gtest goes first: X's headers define a macro None that its headers use.
 #include <gtest/gtest.h>
 
@@ -10,8 +11,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +38,22 @@ long resident_kib(int pid) {
 
 void pause_for(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// The processor time the process has used, user and system, all its threads.
+double cpu_seconds(int pid) {
+    std::ifstream stat_file("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(stat_file, stat);
+    // The fields after the command name, which may hold spaces, from the state on.
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string skipped;
+    for (int field = 3; field < 14; ++field)
+        fields >> skipped;
+    long user_ticks = -1, system_ticks = -1;
+    fields >> user_ticks >> system_ticks;
+    return static_cast<double>(user_ticks + system_ticks) /
+           static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 } // namespace
@@ -85,4 +104,39 @@ TEST(LongRun, SpinningForThousandsOfFramesKeepsResidentMemoryLevel) {
     type_key(window, "q");
     EXPECT_EQ(viewer.wait_exit(30), 1) << viewer.errors();
     EXPECT_NE(viewer.output().find("free ants\n"), std::string::npos);
+}
+
+// A share of a core far above an idle process's, far below an event loop that
+// never waits (about three quarters of a core on a quiet machine).
+constexpr double idle_core_share_limit = 0.15;
+
+TEST(LongRun, StillPictureLeavesTheProcessorIdle) {
+    test_display();
+    temp_dir dir;
+    dir.copy_in(ASSETS_DIR "/simple.ase", "simple.ase");
+    dir.copy_in(ASSETS_DIR "/map2.tga", "map2.tga");
+    viewer_process viewer(ASEVIEW_BINARY, {}, dir.path());
+    const Window window = find_window(viewer_window_title, 30);
+    ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
+    frame_counter frames(window);
+    // A command that asks for a frame is drawn once the event loop runs.
+    type_key(window, "r");
+    ASSERT_GE(frames.wait_frames(1, frame_wait_seconds), 1) << "no frame after start-up";
+    pause_for(1000);
+
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu_before = cpu_seconds(viewer.pid());
+    pause_for(3000);
+    const double cpu_used = cpu_seconds(viewer.pid()) - cpu_before;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(cpu_used / elapsed, idle_core_share_limit)
+        << cpu_used << " s of processor time in " << elapsed << " s with nothing to do";
+
+    // The sleeping loop wakes for the next command and draws it.
+    type_key(window, "r");
+    EXPECT_GE(frames.wait_frames(1, 10), 1) << "a key after a quiet spell drew no frame";
+
+    type_key(window, "q");
+    EXPECT_EQ(viewer.wait_exit(30), 1) << viewer.errors();
 }
