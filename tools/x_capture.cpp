@@ -54,6 +54,8 @@ Window find_in_tree(Display* display, Window parent, const std::string& title) {
 
 // Xvfb picks a free display number and writes it to the pipe once it
 // accepts connections, so there is no race and no fixed number to collide.
+// It keeps running unchanged when its last client goes, which a watched
+// program may be.
 std::string start_private_xvfb() {
     int fds[2];
     if (pipe(fds) != 0)
@@ -66,7 +68,7 @@ std::string start_private_xvfb() {
         dup2(null_fd, 2);
         const std::string fd_text = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
