@@ -71,8 +71,8 @@ char* format_float(char* out, float value) {
     const uint32_t bits = std::bit_cast<uint32_t>(value);
     const uint32_t biased_exponent = bits >> 23 & 0xff;
     uint64_t mantissa = bits & 0x7fffff;
-    if (bits >> 31 != 0)
-        *out++ = '-';
+    *out = '-';
+    out += bits >> 31;
     if (biased_exponent == 0xff)
         return mantissa != 0 ? put(out, "nan") : put(out, "inf");
     // The value is mantissa * 2^exponent exactly.
@@ -94,12 +94,23 @@ char* format_float(char* out, float value) {
     const uint64_t scaled = mantissa * 1000000;
     uint64_t millionths = scaled >> shift;
     const uint64_t rest = scaled & ((uint64_t(1) << shift) - 1);
-    const uint64_t half = uint64_t(1) << (shift - 1);
-    if (rest > half || (rest == half && (millionths & 1) != 0))
-        ++millionths;
-    out = write_unsigned(out, millionths / 1000000);
-    *out++ = '.';
-    return write_digits(out, millionths % 1000000, 6);
+    // Above one half rounds up, exactly one half only to an even result.
+    millionths += rest + (millionths & 1) > uint64_t(1) << (shift - 1);
+    const uint64_t whole = millionths / 1000000;
+    const uint64_t fraction = millionths - whole * 1000000;
+    if (whole < 10) {
+        *out++ = static_cast<char>('0' + whole);
+    } else if (whole < 100) {
+        std::memcpy(out, digit_pairs + whole * 2, 2);
+        out += 2;
+    } else {
+        out = write_unsigned(out, whole);
+    }
+    *out = '.';
+    std::memcpy(out + 1, digit_pairs + fraction / 10000 * 2, 2);
+    std::memcpy(out + 3, digit_pairs + fraction / 100 % 100 * 2, 2);
+    std::memcpy(out + 5, digit_pairs + fraction % 100 * 2, 2);
+    return out + 7;
 }
 
 namespace {
