@@ -2,6 +2,7 @@
 #include "support/viewer_process.h"
 #include "tests/unit/mesh_fixture.h"
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
