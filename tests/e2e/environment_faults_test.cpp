@@ -109,6 +109,22 @@ TEST(EnvironmentFaults, ClosedStandardOutputLeavesTheViewerWorking) {
     EXPECT_EQ(viewer.output(), "");
 }
 
+// A dump on a full disk: the viewer says so and goes on with the others.
+TEST(EnvironmentFaults, DumpOnAFullDiskIsReportedAndStartUpGoesOn) {
+    test_display();
+    temp_dir dir;
+    prepare(dir, triangle);
+    std::filesystem::create_symlink("/dev/full", dir.file("norm.txt"));
+    viewer_process viewer(ASEVIEW_BINARY, {"-m", "m.ase"}, dir.path());
+    EXPECT_TRUE(viewer.wait_output("error writing \"norm.txt\": No space left on device\n"))
+        << viewer.output() << viewer.errors();
+    const std::string normals = "position = 0\t x = 0.000000\t y = 0.000000\t z = 0.000000\n"
+                                "position = 1\t x = 0.000000\t y = 0.000000\t z = 0.000000\n"
+                                "position = 2\t x = 0.000000\t y = 0.000000\t z = 0.000000\n";
+    EXPECT_EQ(eventual_content(dir, "vnorml.txt", normals), normals);
+    EXPECT_TRUE(viewer.running());
+}
+
 // A number of several hundred kilobytes is read while no allocation of more
 // than 64 KiB can succeed: it needs none.
 TEST(EnvironmentFaults, LongNumberIsReadWithoutMemoryOfItsOwn) {
