@@ -4,8 +4,10 @@
 #include "mesh/mesh_store.h"
 #include "tools/ase_writer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
@@ -48,4 +50,43 @@ uint64_t file_size(const std::string& path) {
 double now_seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+namespace {
+
+std::vector<double> sorted(const std::vector<double>& seconds) {
+    std::vector<double> copy = seconds;
+    std::sort(copy.begin(), copy.end());
+    return copy;
+}
+
+} // namespace
+
+double timing::best() const {
+    return seconds.empty() ? 0 : sorted(seconds).front();
+}
+
+double timing::median() const {
+    return seconds.empty() ? 0 : sorted(seconds)[seconds.size() / 2];
+}
+
+bench_options read_bench_options(int argc, char** argv, int reps,
+                                 const std::vector<int>& face_counts, extra_option extra,
+                                 void* context) {
+    bench_options options{"build/bench-data", reps, {}};
+    for (int i = 1; i < argc; ++i) {
+        const bool has_value = i + 1 < argc;
+        if (std::strcmp(argv[i], "--dir") == 0 && has_value)
+            options.directory = argv[++i];
+        else if (std::strcmp(argv[i], "--reps") == 0 && has_value)
+            options.reps = std::max(1, std::atoi(argv[++i]));
+        else if (argv[i][0] == '-' && has_value && extra != nullptr &&
+                 extra(argv[i], argv[i + 1], context))
+            ++i;
+        else
+            options.face_counts.push_back(std::atoi(argv[i]));
+    }
+    if (options.face_counts.empty())
+        options.face_counts = face_counts;
+    return options;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Path of a model with `faces` faces (a multiple of 40) in `directory`,
 // writing it first when it is not there yet.
@@ -17,3 +18,23 @@ uint64_t file_size(const std::string& path);
 
 // Seconds of monotonic time since an arbitrary start.
 double now_seconds();
+
+// Seconds of repeated runs of one contender.
+struct timing {
+    std::vector<double> seconds;
+    double best() const;
+    double median() const;
+};
+
+// The options every benchmark takes: --dir DIR (where the models are made),
+// --reps N and face counts. An option it does not know goes to `extra`
+// with its value, which returns false to refuse it.
+struct bench_options {
+    std::string directory = "build/bench-data";
+    int reps;
+    std::vector<int> face_counts;
+};
+using extra_option = bool (*)(const char* option, const char* value, void* context);
+bench_options read_bench_options(int argc, char** argv, int reps,
+                                 const std::vector<int>& face_counts, extra_option extra = nullptr,
+                                 void* context = nullptr);

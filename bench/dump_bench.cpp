@@ -70,17 +70,6 @@ void dump_vnorm_fprintf() {
 
 const char* const dump_names[] = {"dump.txt", "norm.txt", "vnorml.txt"};
 
-struct timing {
-    std::vector<double> seconds;
-    double best() const { return sorted().front(); }
-    double median() const { return sorted()[seconds.size() / 2]; }
-    std::vector<double> sorted() const {
-        std::vector<double> copy = seconds;
-        std::sort(copy.begin(), copy.end());
-        return copy;
-    }
-};
-
 // Writes the three dumps in `directory`, starting from no files, with the
 // summary lines sent to /dev/null so they stay off the table.
 void time_dumps(timing& result, const std::filesystem::path& directory, void (*data)(),
@@ -124,31 +113,25 @@ std::filesystem::path make_scratch_directory() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string data_directory = "build/bench-data";
     std::string keep;
-    int reps = 5;
-    std::vector<int> face_counts;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
-            data_directory = argv[++i];
-        else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
-            reps = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--keep") == 0 && i + 1 < argc)
-            keep = argv[++i];
-        else
-            face_counts.push_back(std::atoi(argv[i]));
-    }
-    if (face_counts.empty())
-        face_counts = {200000, 2000000};
+    const auto take_keep = [](const char* option, const char* value, void* context) {
+        if (std::strcmp(option, "--keep") != 0)
+            return false;
+        *static_cast<std::string*>(context) = value;
+        return true;
+    };
+    const bench_options options =
+        read_bench_options(argc, argv, 5, {200000, 2000000}, take_keep, &keep);
+    const int reps = options.reps;
     const std::filesystem::path start_directory = std::filesystem::current_path();
-    data_directory = std::filesystem::absolute(data_directory);
+    const std::string data_directory = std::filesystem::absolute(options.directory);
     const std::filesystem::path scratch =
         keep.empty() ? make_scratch_directory() : std::filesystem::absolute(keep);
     std::printf("%9s %8s | %-15s | %-15s | %-13s\n", "faces", "dump MB", "ours MB/s",
                 "fprintf MB/s", "ours/fprintf");
     std::printf("%9s %8s | %-15s | %-15s | %-13s\n", "", "", "best / median", "best / median",
                 "best / median");
-    for (int faces : face_counts) {
+    for (int faces : options.face_counts) {
         load_quietly(bench_model(data_directory, faces));
         const std::filesystem::path ours_directory = scratch / std::to_string(faces) / "ours";
         const std::filesystem::path fprintf_directory = scratch / std::to_string(faces) / "fprintf";

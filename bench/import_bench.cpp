@@ -41,17 +41,6 @@ void scan_bytes(const std::string& path) {
         std::puts("(empty file)");
 }
 
-struct timing {
-    std::vector<double> seconds;
-    double best() const { return seconds.empty() ? 0 : sorted().front(); }
-    double median() const { return seconds.empty() ? 0 : sorted()[seconds.size() / 2]; }
-    std::vector<double> sorted() const {
-        std::vector<double> copy = seconds;
-        std::sort(copy.begin(), copy.end());
-        return copy;
-    }
-};
-
 template <typename Work> void time_once(timing& result, Work work) {
     const double start = now_seconds();
     work();
@@ -111,19 +100,7 @@ double store_mib() {
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--peak") == 0)
         return report_peak(argv[2], argv[3]);
-    std::string directory = "build/bench-data";
-    int reps = 5;
-    std::vector<int> face_counts;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
-            directory = argv[++i];
-        else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
-            reps = std::max(1, std::atoi(argv[++i]));
-        else
-            face_counts.push_back(std::atoi(argv[i]));
-    }
-    if (face_counts.empty())
-        face_counts = {10000, 200000, 2000000};
+    const bench_options options = read_bench_options(argc, argv, 5, {10000, 200000, 2000000});
 #ifndef ASEVIEW_HAVE_ASSIMP
     std::printf("assimp not installed (Debian's libassimp-dev): its columns are skipped\n");
 #endif
@@ -133,15 +110,15 @@ int main(int argc, char** argv) {
     std::printf("%9s %8s | %-15s | %-15s | %-15s | %11s %9s | %9s %9s %9s\n", "", "",
                 "best / median", "best / median", "best / median", "(median)", "(median)", "",
                 "peak rise", "peak rise");
-    for (int faces : face_counts) {
-        const std::string path = bench_model(directory, faces);
+    for (int faces : options.face_counts) {
+        const std::string path = bench_model(options.directory, faces);
         const double mb = file_size(path) / 1e6;
         scan_bytes(path); // bring the file into the page cache for everyone
         // The contenders take turns, so that a slow spell of this shared
         // machine falls on all of them alike.
         timing scan, ours, assimp;
         double store = 0;
-        for (int round = 0; round < reps; ++round) {
+        for (int round = 0; round < options.reps; ++round) {
             time_once(scan, [&] { scan_bytes(path); });
             time_once(ours, [&] { load_quietly(path); });
             store = store_mib();

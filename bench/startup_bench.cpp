@@ -48,17 +48,6 @@ namespace fs = std::filesystem;
 // A viewer that shows nothing for this long is taken as stuck.
 constexpr double run_timeout_seconds = 300;
 
-struct timing {
-    std::vector<double> seconds;
-    double best() const { return seconds.empty() ? 0 : sorted().front(); }
-    double median() const { return seconds.empty() ? 0 : sorted()[seconds.size() / 2]; }
-    std::vector<double> sorted() const {
-        std::vector<double> copy = seconds;
-        std::sort(copy.begin(), copy.end());
-        return copy;
-    }
-};
-
 double cpu_seconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
@@ -407,21 +396,9 @@ void print_verdicts(const std::vector<file_result>& results) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--phases") == 0)
         return time_phases(argv[2]);
-    std::string directory = "build/bench-data";
-    int reps = 7;
-    std::vector<int> face_counts;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
-            directory = argv[++i];
-        else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
-            reps = std::max(1, std::atoi(argv[++i]));
-        else
-            face_counts.push_back(std::atoi(argv[i]));
-    }
-    if (face_counts.empty())
-        face_counts = {200000, 2000000};
+    const bench_options options = read_bench_options(argc, argv, 7, {200000, 2000000});
     // The viewer and the phase runs work in scratch directories.
-    directory = fs::absolute(directory).string();
+    const std::string directory = fs::absolute(options.directory).string();
     const std::string self = fs::canonical("/proc/self/exe").string();
 #ifndef ASEVIEW_HAVE_ASSIMP
     std::printf("assimp not installed (Debian's libassimp-dev): its row is skipped\n");
@@ -432,9 +409,9 @@ int main(int argc, char** argv) {
     const x_watch x = open_x_watch();
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     std::vector<file_result> results;
-    for (int faces : face_counts)
-        results.push_back(
-            measure_file(self.c_str(), bench_model(directory, faces), faces, reps, x, null_fd));
+    for (int faces : options.face_counts)
+        results.push_back(measure_file(self.c_str(), bench_model(directory, faces), faces,
+                                       options.reps, x, null_fd));
     print_verdicts(results);
     XCloseDisplay(x.display);
     return 0;
