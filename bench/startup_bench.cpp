@@ -96,7 +96,7 @@ int time_phases(const char* model_path) {
     glutMouseFunc(on_mouse);
     glutMotionFunc(on_motion);
     glutKeyboardFunc(on_keyboard);
-    glutIdleFunc(on_idle);
+    register_idle_for_spin();
     build_menu();
     lap();
 
