@@ -34,9 +34,9 @@ struct viewer_state_t {
     float spin_y_step = 0.0f; // degrees about Y per idle call, a whole number
     float spin_x_step = 0.0f; // degrees about X per idle call, a whole number
 
-    int32_t model_given = 0;          // "-m" was on the command line
-    const char* model_path = nullptr; // the path after "-m"
-    uint32_t texture_id = 0;          // GL name of the environment texture
+    int32_t model_given = 0;             // "-m" was on the command line
+    const char* model_path = nullptr;    // the path after "-m"
+    uint32_t texture_id = 0;             // GL name of the environment texture
     memory_status* mem_status = nullptr; // refilled by the statistics panel every frame
 };
 

@@ -19,7 +19,9 @@ const char* const triangle_model = "*MESH {\n"
                                    "\t}\n"
                                    "}\n";
 
-std::string repeat(char c, size_t n) { return std::string(n, c); }
+std::string repeat(char c, size_t n) {
+    return std::string(n, c);
+}
 
 using AseReader = MeshTest;
 
@@ -127,12 +129,12 @@ TEST_F(AseReader, LastVertexNormalOfAVertexWins) {
 }
 
 TEST_F(AseReader, ColoursAndColourFacesAndTextureFaces) {
-    const std::string output = read_model(
-        "*MESH_NUMVERTEX 3\n*MESH_NUMFACES 2\n*MESH_NUMTVERTEX 3\n"
-        "*MESH_TVERTLIST {\n*MESH_TVERT 0 0.5 0.5 0.0\n}\n"
-        "*MESH_NUMTVFACES 2\n*MESH_TFACE 1 2 0 1\n"
-        "*MESH_NUMCVERTEX 2\n*MESH_VERTCOL 1 0.25 0.5 1.0\n"
-        "*MESH_NUMCVFACES 2\n*MESH_CFACE 1 1 0 1\n");
+    const std::string output =
+        read_model("*MESH_NUMVERTEX 3\n*MESH_NUMFACES 2\n*MESH_NUMTVERTEX 3\n"
+                   "*MESH_TVERTLIST {\n*MESH_TVERT 0 0.5 0.5 0.0\n}\n"
+                   "*MESH_NUMTVFACES 2\n*MESH_TFACE 1 2 0 1\n"
+                   "*MESH_NUMCVERTEX 2\n*MESH_VERTCOL 1 0.25 0.5 1.0\n"
+                   "*MESH_NUMCVFACES 2\n*MESH_CFACE 1 1 0 1\n");
     EXPECT_EQ(output, "Amount of Vertices in this mesh 3\nAmount of faces in this mesh 2\n")
         << "the colour counts print nothing";
     EXPECT_EQ(mesh_store.num_cvertex, 2);

@@ -27,19 +27,15 @@ struct format_case {
     shape kind;
 };
 const format_case formats[] = {
-    {"%i", shape::i},
-    {"%d", shape::i},
-    {"%f", shape::f},
-    {"%255s", shape::s},
-    {"%i:", shape::i},
-    {"\tA:\t%d B:\t%d C:\t%d", shape::iiii},
-    {"%i %i %i", shape::iiii},
-    {"%f %f", shape::ffff},
-    {"%f %f %f", shape::ffff},
-    {"%i %f %f %f", shape::iffff},
+    {"%i", shape::i},          {"%d", shape::i},
+    {"%f", shape::f},          {"%255s", shape::s},
+    {"%i:", shape::i},         {"\tA:\t%d B:\t%d C:\t%d", shape::iiii},
+    {"%i %i %i", shape::iiii}, {"%f %f", shape::ffff},
+    {"%f %f %f", shape::ffff}, {"%i %f %f %f", shape::iffff},
 };
 
-template <typename Scan> scan_result run(const std::string& input, const format_case& fc, Scan scan_with) {
+template <typename Scan>
+scan_result run(const std::string& input, const format_case& fc, Scan scan_with) {
     scan_result r;
     std::FILE* file = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
     EXPECT_NE(file, nullptr);
@@ -61,7 +57,8 @@ template <typename Scan> scan_result run(const std::string& input, const format_
         break;
     case shape::ffi:
     case shape::iffff:
-        r.returned = scan_with(file, fc.format, &r.ints[0], &r.floats[0], &r.floats[1], &r.floats[2]);
+        r.returned =
+            scan_with(file, fc.format, &r.ints[0], &r.floats[0], &r.floats[1], &r.floats[2]);
         break;
     }
     r.position = scan_with.position(file);
@@ -115,9 +112,9 @@ bool agree(const std::string& input, const format_case& fc) {
                       << "\": libc returned " << expected.returned << " at " << expected.position
                       << " ints " << expected.ints[0] << "," << expected.ints[1] << " floats "
                       << expected.floats[0] << "," << expected.floats[1] << "; ours returned "
-                      << actual.returned << " at " << actual.position << " ints "
-                      << actual.ints[0] << "," << actual.ints[1] << " floats " << actual.floats[0]
-                      << "," << actual.floats[1];
+                      << actual.returned << " at " << actual.position << " ints " << actual.ints[0]
+                      << "," << actual.ints[1] << " floats " << actual.floats[0] << ","
+                      << actual.floats[1];
     }
     return same;
 }
@@ -129,23 +126,134 @@ void check_all_formats(const std::string& input) {
 }
 
 const char* const hostile_inputs[] = {
-    "", " ", "\n\r\t\v\f", "0", "-0", "+0", "-", "+", "--1", "+-1", "42", "  42  ", "42abc",
-    "0x", "0X1f", "0xg", "-0x10", "+0x", "0x7fffffff", "0x80000000", "0xffffffff",
-    "0x100000000", "017", "08", "09", "0777777777777", "2147483647", "2147483648",
-    "-2147483648", "-2147483649", "4294967295", "4294967296", "9223372036854775807",
-    "9223372036854775808", "-9223372036854775809", "99999999999999999999999999",
-    "1.5", "-4.0", ".5", "5.", ".", "-.", "-.e1", "1e", "1e+", "1e-", "1e+-2", "1E5", "1e5.3",
-    "1.5.3", "1..2", "inf", "INF", "-inf", "+Infinity", "infinit", "infinityx", "infx", "in",
-    "i", "nan", "NaN", "-nan", "nanx", "na", "n", "nan(123)", "0x1p3", "0x1.8p1", "-0x1P-2",
-    "0x.8p1", "0xp1", "0x.p1", "0x1p", "0x1p+", "0x1e5", "0x1.fffffep127", "1e39", "-1e39",
-    "1e-46", "1e-38", "3.4028235e38", "3.4028236e38", "1.17549435e-38", "0.1", "0.30000001",
-    "16777217", "1.000000059604644775390625", "00000000000000000000001.5",
-    "0.0000000000000000000000000000000000000000000001401298464324817", "1:", "1 :", "1:2",
-    "0x1:", "0:", "\tA:\t1 B:\t2 C:\t3", "A:\t1 B:\t2 C:\t3", "\tA: 1 B: 2 C: 3",
-    "\tA:\t1 B:\t2", "\tA:\t1 B:\tx C:\t3", "   A :1", "\tA:\t1 B:\t2 C:\t", "1 2 3", "1 2",
-    "1\r\n2\r\n3\r\n", "1.5 2.5 -3.5 extra", "4 0.0 0.0 1.0", "4 0.0 x 1.0", "tok", "a b",
-    "*MESH_VERTEX", "{", "}", "\"quoted name\"", "1,5", "1e5e5", "0e", "0x0", "00x1", "-00",
-    "1.5f", "1.5L", "\xff\xfe", "caf\xc3\xa9", "- 1", "+ 1", "1 -", "0b101",
+    "",
+    " ",
+    "\n\r\t\v\f",
+    "0",
+    "-0",
+    "+0",
+    "-",
+    "+",
+    "--1",
+    "+-1",
+    "42",
+    "  42  ",
+    "42abc",
+    "0x",
+    "0X1f",
+    "0xg",
+    "-0x10",
+    "+0x",
+    "0x7fffffff",
+    "0x80000000",
+    "0xffffffff",
+    "0x100000000",
+    "017",
+    "08",
+    "09",
+    "0777777777777",
+    "2147483647",
+    "2147483648",
+    "-2147483648",
+    "-2147483649",
+    "4294967295",
+    "4294967296",
+    "9223372036854775807",
+    "9223372036854775808",
+    "-9223372036854775809",
+    "99999999999999999999999999",
+    "1.5",
+    "-4.0",
+    ".5",
+    "5.",
+    ".",
+    "-.",
+    "-.e1",
+    "1e",
+    "1e+",
+    "1e-",
+    "1e+-2",
+    "1E5",
+    "1e5.3",
+    "1.5.3",
+    "1..2",
+    "inf",
+    "INF",
+    "-inf",
+    "+Infinity",
+    "infinit",
+    "infinityx",
+    "infx",
+    "in",
+    "i",
+    "nan",
+    "NaN",
+    "-nan",
+    "nanx",
+    "na",
+    "n",
+    "nan(123)",
+    "0x1p3",
+    "0x1.8p1",
+    "-0x1P-2",
+    "0x.8p1",
+    "0xp1",
+    "0x.p1",
+    "0x1p",
+    "0x1p+",
+    "0x1e5",
+    "0x1.fffffep127",
+    "1e39",
+    "-1e39",
+    "1e-46",
+    "1e-38",
+    "3.4028235e38",
+    "3.4028236e38",
+    "1.17549435e-38",
+    "0.1",
+    "0.30000001",
+    "16777217",
+    "1.000000059604644775390625",
+    "00000000000000000000001.5",
+    "0.0000000000000000000000000000000000000000000001401298464324817",
+    "1:",
+    "1 :",
+    "1:2",
+    "0x1:",
+    "0:",
+    "\tA:\t1 B:\t2 C:\t3",
+    "A:\t1 B:\t2 C:\t3",
+    "\tA: 1 B: 2 C: 3",
+    "\tA:\t1 B:\t2",
+    "\tA:\t1 B:\tx C:\t3",
+    "   A :1",
+    "\tA:\t1 B:\t2 C:\t",
+    "1 2 3",
+    "1 2",
+    "1\r\n2\r\n3\r\n",
+    "1.5 2.5 -3.5 extra",
+    "4 0.0 0.0 1.0",
+    "4 0.0 x 1.0",
+    "tok",
+    "a b",
+    "*MESH_VERTEX",
+    "{",
+    "}",
+    "\"quoted name\"",
+    "1,5",
+    "1e5e5",
+    "0e",
+    "0x0",
+    "00x1",
+    "-00",
+    "1.5f",
+    "1.5L",
+    "\xff\xfe",
+    "caf\xc3\xa9",
+    "- 1",
+    "+ 1",
+    "1 -",
+    "0b101",
 };
 
 } // namespace
@@ -170,11 +278,11 @@ TEST(TextScanner, MatchesLibcOnVeryLongNumbersAndSpaces) {
     const std::string zeros(300, '0');
     for (const std::string& input :
          {digits, "-" + digits + ".5e-3000", "0." + std::string(3000, '0') + "1", "0x" + digits,
-          std::string(5000, ' ') + "12.5 3 4", std::string(5000, '\n') + "*MESH_FACE 1:",
-          "0" + std::string(2000, '0') + "17", "1e" + std::string(2000, '0') + "5",
-          "1.000000059604644775390625" + zeros + "1", "1.000000059604644775390625" + zeros,
-          "16777217" + zeros + "1e-301", "0x1.000001" + zeros + "1p0",
-          "0." + std::string(5000, '0') + "15e5001"})
+          std::string(5000, ' ') + "12.5 3 4",
+          std::string(5000, '\n') + "*MESH_FACE 1:", "0" + std::string(2000, '0') + "17",
+          "1e" + std::string(2000, '0') + "5", "1.000000059604644775390625" + zeros + "1",
+          "1.000000059604644775390625" + zeros, "16777217" + zeros + "1e-301",
+          "0x1.000001" + zeros + "1p0", "0." + std::string(5000, '0') + "15e5001"})
         check_all_formats(input);
 }
 

@@ -73,7 +73,7 @@ bytes make_picture(const image_kind& kind, int width, int height) {
 }
 
 tga_fields make_fields(const image_kind& kind, const bytes& picture, int width, int height,
-                     int descriptor) {
+                       int descriptor) {
     tga_fields fields;
     fields.image_type = kind.image_type;
     fields.bpp = kind.bpp;
