@@ -1,11 +1,9 @@
 // aseview: shows the one triangle mesh of an ASE file in a GLUT window.
 #include "app/viewer_state.h"
-#include "input/commands.h"
-#include "input/pointer.h"
+#include "app/viewer_window.h"
 #include "mesh/ase_reader.h"
 #include "mesh/mesh_dump.h"
 #include "platform/memory_status.h"
-#include "render/scene.h"
 
 #include <GL/glut.h>
 #include <cerrno>
@@ -86,20 +84,7 @@ int main(int argc, char** argv) {
     parse_args(argc, argv);
     load_ase(viewer_state.model_given == 1 ? viewer_state.model_path : "simple.ase");
 
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(viewer_state.window_width, viewer_state.window_height);
-    glutCreateWindow("various stuff- vertex colors - ASE files");
-    init_scene();
-
-    glutDisplayFunc(on_display);
-    glutReshapeFunc(on_reshape);
-    glutMouseFunc(on_mouse);
-    glutMotionFunc(on_motion);
-    glutKeyboardFunc(on_keyboard);
-    register_idle_for_spin();
-    build_menu();
-
+    open_viewer_window(&argc, argv);
     dump_data();
     dump_norm();
     dump_vnorm();

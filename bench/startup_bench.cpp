@@ -5,9 +5,8 @@
 // timer around each, in a process of their own; and assimp's ReadFile.
 // Usage: startup_bench [--dir DIR] [--reps N] [FACES ...]
 #include "app/viewer_state.h"
+#include "app/viewer_window.h"
 #include "bench/bench_files.h"
-#include "input/commands.h"
-#include "input/pointer.h"
 #include "mesh/ase_reader.h"
 #include "mesh/mesh_dump.h"
 #include "platform/memory_status.h"
@@ -86,18 +85,7 @@ int time_phases(const char* model_path) {
     char program_name[] = "aseview";
     char* arguments[] = {program_name, nullptr};
     int argument_count = 1;
-    glutInit(&argument_count, arguments);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(viewer_state.window_width, viewer_state.window_height);
-    glutCreateWindow(viewer_window_title);
-    init_scene();
-    glutDisplayFunc(on_display);
-    glutReshapeFunc(on_reshape);
-    glutMouseFunc(on_mouse);
-    glutMotionFunc(on_motion);
-    glutKeyboardFunc(on_keyboard);
-    register_idle_for_spin();
-    build_menu();
+    open_viewer_window(&argument_count, arguments);
     lap();
 
     dump_data();

@@ -1,0 +1,24 @@
+#include "app/viewer_window.h"
+
+#include "app/viewer_state.h"
+#include "input/commands.h"
+#include "input/pointer.h"
+#include "render/scene.h"
+
+#include <GL/glut.h>
+
+void open_viewer_window(int* argc, char** argv) {
+    glutInit(argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(viewer_state.window_width, viewer_state.window_height);
+    glutCreateWindow("various stuff- vertex colors - ASE files");
+    init_scene();
+
+    glutDisplayFunc(on_display);
+    glutReshapeFunc(on_reshape);
+    glutMouseFunc(on_mouse);
+    glutMotionFunc(on_motion);
+    glutKeyboardFunc(on_keyboard);
+    register_idle_for_spin();
+    build_menu();
+}
