@@ -1,4 +1,5 @@
 // aseview: shows the one triangle mesh of an ASE file in a GLUT window.
+#include "app/failure_hints.h"
 #include "app/viewer_state.h"
 #include "app/viewer_window.h"
 #include "mesh/ase_reader.h"
@@ -12,9 +13,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <new>
+#include <string>
 
 namespace {
+
+// The first argument that parse_args ignored and that names a regular file:
+// likely a model given without "-m". Null when there is none.
+const char* ignored_model = nullptr;
 
 bool is(const char* argument, const char* option) {
     return std::strcmp(argument, option) == 0;
@@ -34,6 +41,11 @@ int take_value(int argc, char** argv, int option_index) {
 // the same pass look at that value.
 void parse_args(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
+        std::error_code error;
+        if (ignored_model == nullptr && !is(argv[i], "-m") && !is(argv[i], "-morph") &&
+            !is(argv[i], "-h") && !is(argv[i], "help") &&
+            std::filesystem::is_regular_file(argv[i], error))
+            ignored_model = argv[i];
         if (is(argv[i], "-m")) {
             i = take_value(argc, argv, i);
             viewer_state.model_path = argv[i];
@@ -82,7 +94,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     parse_args(argc, argv);
-    load_ase(viewer_state.model_given == 1 ? viewer_state.model_path : "simple.ase");
+    // A failure to open the default model shows how to open an ignored file.
+    const std::string hint = viewer_state.model_given == 0 && ignored_model != nullptr
+                                 ? view_suggestion(ignored_model)
+                                 : std::string();
+    load_ase(viewer_state.model_given == 1 ? viewer_state.model_path : "simple.ase", hint.c_str());
 
     open_viewer_window(&argc, argv);
     dump_data();

@@ -303,10 +303,13 @@ void scan_ase(std::FILE* stream, const char* path) {
         std::fclose(copy);
 }
 
-void load_ase(const char* path) {
+void load_ase(const char* path, const char* hint) {
     std::FILE* stream = std::fopen(path, "r");
     if (stream == nullptr) {
+        const int reason = errno;
         std::printf("File not there or something ;|\n");
+        std::fprintf(stderr, "aseview: cannot open \"%s\": %s%s\n", path, std::strerror(reason),
+                     hint);
         std::exit(1);
     }
     scan_ase(stream, path);

@@ -3,9 +3,10 @@
 
 #include <cstdio>
 
-// Opens `path` as text and scans it; a file that cannot be opened prints
-// "File not there or something ;|" and ends the process with status 1.
-void load_ase(const char* path);
+// Opens `path` as text and scans it. A file that cannot be opened prints
+// "File not there or something ;|", then on standard error the path, the
+// system's reason and `hint`, and ends the process with status 1.
+void load_ase(const char* path, const char* hint = "");
 
 // Scans `stream` from its start: fourteen keywords are read, every other
 // token is skipped with the rest of its line. A stream that cannot be

@@ -1,0 +1,74 @@
+#include "app/failure_hints.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* map_name = "map2.tga";
+
+// The running program's own path; empty where the system does not tell it.
+fs::path running_program() {
+    std::error_code error;
+    fs::path program = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : program;
+}
+
+// The folder the viewer runs in, as an absolute path ("." if it cannot be read).
+std::string working_folder() {
+    std::error_code error;
+    fs::path folder = fs::current_path(error);
+    return error ? std::string(".") : folder.string();
+}
+
+} // namespace
+
+std::string shell_word(const std::string& word) {
+    constexpr std::string_view plain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                       "0123456789_./:@%+=,-";
+    if (!word.empty() && word.find_first_not_of(plain) == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string view_suggestion(const std::string& argument) {
+    return " (to view " + argument + ": aseview -m " + shell_word(argument) + ")";
+}
+
+// The install puts the map into DATADIR/aseview and the viewer into BINDIR;
+// the path from one to the other is fixed at build time, so a copy is found
+// under whatever prefix the files were installed or packaged.
+std::string installed_map_copy(const std::string& tried) {
+    const fs::path program = running_program();
+    if (program.empty())
+        return {};
+    const fs::path copy =
+        (program.parent_path() / ASEVIEW_DATADIR_FROM_BINDIR / "aseview" / map_name)
+            .lexically_normal();
+    std::error_code error;
+    if (!fs::is_regular_file(copy, error) || fs::equivalent(copy, tried, error))
+        return {};
+    return copy.string();
+}
+
+std::string map_failure_line(const std::string& action, const std::string& folder,
+                             const std::string& reason, const std::string& installed_copy) {
+    std::string line = "aseview: " + action + " \"" + map_name + "\" in " + folder + ": " + reason +
+                       "; the map is read from the folder the viewer runs in";
+    if (!installed_copy.empty())
+        line += "; a copy is installed: cp " + shell_word(installed_copy) + " .";
+    return line;
+}
+
+void report_map_failure(const char* action, const std::string& reason) {
+    const std::string line =
+        map_failure_line(action, working_folder(), reason, installed_map_copy(map_name));
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
