@@ -82,9 +82,32 @@ void on_idle() {
     glutPostRedisplay();
 }
 
-// Without an idle callback GLUT's main loop waits in the kernel for an X event
-// or a pending redisplay, so posted frames, exposures, menus and drags still
-// draw while nothing runs between them.
+namespace {
+
+constexpr unsigned int panel_refresh_ms = 1000;
+// A refresh timer is queued; GLUT cannot cancel one, so at most one is kept.
+bool panel_timer_queued = false;
+
+// Draws a frame for the statistics panel's memory figures while the spin is
+// off, and queues the next; while the spin is on its frames do that.
+void on_panel_timer(int) {
+    panel_timer_queued = false;
+    if (viewer_state.spin_mode == 1)
+        return;
+    glutPostRedisplay();
+    panel_timer_queued = true;
+    glutTimerFunc(panel_refresh_ms, on_panel_timer, 0);
+}
+
+} // namespace
+
+// Without an idle callback GLUT's main loop waits in the kernel for an X event,
+// a timer or a pending redisplay, so posted frames, exposures, menus and drags
+// still draw while nothing runs between them.
 void register_idle_for_spin() {
     glutIdleFunc(viewer_state.spin_mode == 1 ? on_idle : nullptr);
+    if (viewer_state.spin_mode != 1 && !panel_timer_queued) {
+        panel_timer_queued = true;
+        glutTimerFunc(panel_refresh_ms, on_panel_timer, 0);
+    }
 }

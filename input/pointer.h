@@ -16,7 +16,9 @@
 // While the spin is on ('f') the idle handler turns the model by these steps
 // at every call; the turn accumulates until the window is resized. The idle
 // handler is registered only while the spin is on, so a still picture costs
-// no processor time: without one, GLUT's loop sleeps until the next event.
+// almost no processor time: without one, GLUT's loop sleeps until the next
+// event, and a timer draws one frame a second so that the statistics panel's
+// memory figures stay current.
 #pragma once
 
 #include "app/viewer_state.h"
@@ -30,8 +32,9 @@ void on_motion(int x, int y);
 // GLUT idle callback: turns the model while the spin is on.
 void on_idle();
 
-// Registers on_idle as the GLUT idle callback while spin_mode is 1 and no
-// idle callback otherwise; start-up and the spin command call it.
+// Registers on_idle as the GLUT idle callback while spin_mode is 1; otherwise
+// no idle callback, and a timer that redraws about once a second unless one
+// is already queued. Start-up and the spin command call it.
 void register_idle_for_spin();
 
 // The pointer's offset from the window's middle, scaled so the window spans
