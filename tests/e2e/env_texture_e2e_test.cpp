@@ -1,6 +1,7 @@
 // The environment map as the viewer meets it at start-up: a missing or
-// undecodable "map2.tga" ends the run before any frame, any decodable one
-// lets it go on.
+// undecodable "map2.tga" ends the run before any frame, with a line on
+// standard error that names the folder searched; any decodable one lets it
+// go on.
 // gtest goes first: X's headers define a macro None that its headers use.
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include "support/x_display.h"
 #include "tests/fixtures/tga_builder.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,8 +24,12 @@ bool ends_with(const std::string& text, const std::string& tail) {
 // A directory with an empty model, for `aseview -m model.ase`.
 struct viewer_run {
     viewer_run() { dir.write("model.ase", "*MESH_NUMVERTEX 0\n"); }
+    // The directory as the viewer sees it from inside: absolute, links resolved.
+    std::string folder() const { return std::filesystem::canonical(dir.path()).string(); }
     temp_dir dir;
 };
+
+const char* const map_rule = "; the map is read from the folder the viewer runs in\n";
 
 tga_fields small_map() {
     tga_fields fields;
@@ -40,10 +47,20 @@ tga_fields small_map() {
 TEST(EnvTextureStartup, MissingMapEndsWithStatusOneBeforeAnyFrame) {
     test_display();
     viewer_run run;
+    const std::string hint = "aseview: cannot open \"map2.tga\" in " + run.folder() +
+                             ": No such file or directory" + map_rule;
     viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
     EXPECT_EQ(viewer.wait_exit(), 1);
     EXPECT_TRUE(ends_with(viewer.output(), "could not open \"map2.tga\"\n")) << viewer.output();
+    EXPECT_EQ(viewer.errors(), hint);
     EXPECT_FALSE(run.dir.exists("dump.txt")) << "start-up went past the texture";
+
+    // On one terminal the line on standard error follows the console line.
+    viewer_process merged("/bin/sh", {"-c", "exec \"$0\" -m model.ase 2>&1", ASEVIEW_BINARY},
+                          run.dir.path());
+    EXPECT_EQ(merged.wait_exit(), 1);
+    EXPECT_TRUE(ends_with(merged.output(), "could not open \"map2.tga\"\n" + hint))
+        << merged.output();
 }
 
 TEST(EnvTextureStartup, UndecodableMapEndsWithStatusOneBeforeAnyFrame) {
@@ -67,6 +84,13 @@ TEST(EnvTextureStartup, UndecodableMapEndsWithStatusOneBeforeAnyFrame) {
         viewer_process viewer(ASEVIEW_BINARY, {"-m", "model.ase"}, run.dir.path());
         EXPECT_EQ(viewer.wait_exit(), 1);
         EXPECT_TRUE(ends_with(viewer.output(), "not TGA or PCX image\n")) << viewer.output();
+        // One line, with the decoder's reason.
+        const std::string& errors = viewer.errors();
+        EXPECT_EQ(
+            errors.rfind("aseview: cannot use \"map2.tga\" in " + run.folder() + ": TGA: ", 0), 0u)
+            << errors;
+        EXPECT_TRUE(ends_with(errors, map_rule)) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_FALSE(run.dir.exists("dump.txt"));
     }
 }

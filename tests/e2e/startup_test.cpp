@@ -27,12 +27,19 @@ void add_map(const temp_dir& dir) {
 struct failure_case {
     std::vector<std::string> arguments;
     std::string output;
+    std::string errors = {}; // standard error: empty, or the one line that follows the output
 };
+
+std::string cannot_open(const std::string& path, const std::string& hint = "") {
+    return "aseview: cannot open \"" + path + "\": No such file or directory" + hint + "\n";
+}
 
 } // namespace
 
 // Each of these ends before GLUT is started: the test runs them without an X
-// display, where starting GLUT would fail with a message of its own.
+// display, where starting GLUT would fail with a message of its own. A model
+// that cannot be opened is named on standard error; when it was the default,
+// with the way to view the first file that was given without "-m".
 TEST(Startup, CommandLineAndModelFailuresEndWithStatusOneBeforeAnyWindow) {
     const std::string help = help_text;
     const failure_case cases[] = {
@@ -43,12 +50,20 @@ TEST(Startup, CommandLineAndModelFailuresEndWithStatusOneBeforeAnyWindow) {
         {{"a.ase", "help", "-m", "a.ase"}, help},
         {{"-m", "-morph", "b.ase"},
          "Model to load = -morph\nmodel to morph too b.ase\n"
-         "File not there or something ;|\n"},
+         "File not there or something ;|\n",
+         cannot_open("-morph")},
         {{"-m"}, "-m needs a path after it\n"},
         {{"-m", "a.ase", "-morph"}, "Model to load = a.ase\n-morph needs a path after it\n"},
-        {{}, "File not there or something ;|\n"},
-        {{"-x", "a.ase"}, "File not there or something ;|\n"},
-        {{"-m", "missing.ase"}, "Model to load = missing.ase\nFile not there or something ;|\n"},
+        {{}, "File not there or something ;|\n", cannot_open("simple.ase")},
+        {{"-x", "a.ase"},
+         "File not there or something ;|\n",
+         cannot_open("simple.ase", " (to view a.ase: aseview -m a.ase)")},
+        {{"-x", ".", "none.ase", "a b.ase", "a.ase"},
+         "File not there or something ;|\n",
+         cannot_open("simple.ase", " (to view a b.ase: aseview -m 'a b.ase')")},
+        {{"a.ase", "-m", "missing.ase"},
+         "Model to load = missing.ase\nFile not there or something ;|\n",
+         cannot_open("missing.ase")},
         {{"-m", "a.ase", "-m", "two.ase"},
          "Model to load = a.ase\nModel to load = two.ase\nAmount of Vertices in this mesh 3\n"
          "Amount of faces in this mesh 1\nSorry. only have support for a single mesh\n"},
@@ -58,10 +73,11 @@ TEST(Startup, CommandLineAndModelFailuresEndWithStatusOneBeforeAnyWindow) {
         temp_dir dir;
         dir.write("a.ase", triangle);
         dir.write("two.ase", std::string(triangle) + triangle);
+        dir.write("a b.ase", triangle);
         viewer_process viewer(ASEVIEW_BINARY, c.arguments, dir.path());
         EXPECT_EQ(viewer.wait_exit(), 1) << c.output;
         EXPECT_EQ(viewer.output(), c.output);
-        EXPECT_EQ(viewer.errors(), "") << c.output;
+        EXPECT_EQ(viewer.errors(), c.errors) << c.output;
         EXPECT_FALSE(dir.exists("dump.txt")) << c.output;
     }
 }
@@ -105,6 +121,7 @@ TEST(Startup, WithoutAModelOptionLoadsSimpleAseAndIgnoresUnknownArguments) {
     ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t1800\n"));
     EXPECT_EQ(viewer.output().rfind("Amount of Vertices in this mesh 1800\n", 0), 0u)
         << viewer.output();
+    EXPECT_EQ(viewer.errors(), "") << "an ignored argument spoke up while start-up succeeded";
 }
 
 TEST(Startup, AFileWithoutAMeshStillOpensTheWindow) {
