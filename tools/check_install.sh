@@ -3,8 +3,10 @@
 # warnings; the Debian package names the GLUT and GL libraries in its Depends
 # and holds the four installed files and nothing else; the viewer installed
 # into a temporary prefix starts in a private Xvfb on the installed model and
-# map, opens its window and writes its dumps. Works on an existing build
-# (build/, or the folder given first). Any failed check ends it with status 1.
+# map, opens its window and writes its dumps; started from a folder without
+# the map, it names that folder and the installed copy's cp line on standard
+# error. Works on an existing build (build/, or the folder given first). Any
+# failed check ends it with status 1.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(cd "${1:-$project_root/build}" && pwd)
@@ -103,8 +105,34 @@ run_installed_viewer() {
     echo "installed viewer: window shown; dumps of 1800 vertices and 3600 faces"
 }
 
+# Without a map in its folder, the installed viewer ends with the console line
+# and, on standard error, the folder it searched and how to copy the map that
+# the install put beside it. It finds that copy from where it runs, so the
+# temporary prefix is the one it names.
+check_missing_map_hint() {
+    local prefix run_dir=$scratch/no-map status=0 folder copy expected
+    mkdir "$run_dir"
+    folder=$(cd "$run_dir" && pwd -P)
+    prefix=$(cd "$scratch/prefix" && pwd -P)
+    copy=$prefix/share/aseview/map2.tga
+    [[ $copy =~ ^[A-Za-z0-9_./:@%+=,-]+$ ]] || copy="'$copy'"
+    (cd "$run_dir" && exec "$prefix/bin/aseview" -m "$prefix/share/aseview/simple.ase") \
+        >"$scratch/no-map.out" 2>"$scratch/no-map.err" || status=$?
+    [ "$status" = 1 ] || fail "the installed viewer without a map ended with status $status"
+    [ "$(tail -n 1 "$scratch/no-map.out")" = 'could not open "map2.tga"' ] ||
+        fail "the installed viewer without a map printed: $(cat "$scratch/no-map.out")"
+    expected="aseview: cannot open \"map2.tga\" in $folder: No such file or directory;"
+    expected+=" the map is read from the folder the viewer runs in;"
+    expected+=" a copy is installed: cp $copy ."
+    [ "$(cat "$scratch/no-map.err")" = "$expected" ] ||
+        fail "the installed viewer without a map said: '$(cat "$scratch/no-map.err")'," \
+            "not: '$expected'"
+    echo "installed viewer without a map: names its folder and the installed copy"
+}
+
 [ -x "$build_dir/aseview" ] || fail "no viewer built in $build_dir"
 check_man_page
 check_package
 install_into_prefix
 run_installed_viewer
+check_missing_map_hint
