@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/colour_cube.h"
+#include "support/frame_counter.h"
 #include "support/menu.h"
 #include "support/viewer_process.h"
 #include "support/x_display.h"
@@ -56,6 +57,9 @@ int differing_pixels(const window_image& a, const window_image& b) {
 // the odd edge pixel.
 constexpr int changed = 300;
 constexpr int unchanged = 10;
+// A still viewer draws a frame a second for the statistics panel. For this
+// long after one, any frame drawn comes from a command.
+constexpr auto between_panel_frames = std::chrono::milliseconds(800);
 
 bool is_background(uint32_t pixel) {
     return std::abs(red_of(pixel) - 0x33) < 16 && std::abs(green_of(pixel) - 0x33) < 16 &&
@@ -128,6 +132,16 @@ class viewer_session {
         release_key("Shift_L");
     }
 
+    // Waits for the next of the frames a still viewer draws once a second,
+    // and returns when it was seen.
+    std::chrono::steady_clock::time_point wait_for_panel_frame() {
+        if (frames_ == nullptr)
+            frames_ = std::make_unique<frame_counter>(window_);
+        frames_->wait_frames(1000, 0.03); // frames already drawn
+        frames_->wait_frames(1, 3);
+        return std::chrono::steady_clock::now();
+    }
+
     // 'r' twice asks for two frames and leaves every setting as it was.
     void redraw() {
         key("r");
@@ -148,6 +162,7 @@ class viewer_session {
     temp_dir dir_;
     std::unique_ptr<viewer_process> process_;
     Window window_ = 0;
+    std::unique_ptr<frame_counter> frames_;
 };
 
 void left_click(Window window, int x, int y) {
@@ -242,22 +257,30 @@ std::vector<window_image> run_steps(command_route route) {
         const int failures_before = failure_count();
         const window_image before = pictures.back();
         if (by_key) {
+            // A command that draws nothing by itself is checked between two of
+            // the panel's frames, which would show its change.
+            const auto panel_frame = !step.asks_for_frame ? viewer.wait_for_panel_frame()
+                                                          : std::chrono::steady_clock::now();
             viewer.key(step.keysym);
             const window_image right_after = viewer.settled_picture();
             const int difference = differing_pixels(right_after, before);
             if (step.asks_for_frame && step.changes_picture && step.then == nullptr) {
                 EXPECT_GE(difference, changed) << step.what << " drew nothing new";
             }
-            if (!step.asks_for_frame) {
-                EXPECT_LE(difference, unchanged) << step.what << " drew a frame by itself";
-            }
+            int after_ignored_keys = 0;
             if (!step.asks_for_frame && step.changes_picture) {
                 // Keys without a command must not draw the pending change either.
                 viewer.shifted_key("b");
                 viewer.key("1");
                 viewer.key("space");
                 viewer.key("Escape");
-                EXPECT_LE(differing_pixels(viewer.settled_picture(), before), unchanged)
+                after_ignored_keys = differing_pixels(viewer.settled_picture(), before);
+            }
+            // On a machine too busy to look in time the check cannot tell.
+            if (!step.asks_for_frame &&
+                std::chrono::steady_clock::now() - panel_frame < between_panel_frames) {
+                EXPECT_LE(difference, unchanged) << step.what << " drew a frame by itself";
+                EXPECT_LE(after_ignored_keys, unchanged)
                     << "an ignored key after " << step.what << " drew a frame";
             }
         } else {
