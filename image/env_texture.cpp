@@ -8,46 +8,25 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
 
-// The decoder's reason without the line end that some of its texts carry.
-std::string decoder_reason() {
-    std::string reason = tga_error;
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' '))
-        reason.pop_back();
-    return reason.empty() ? "not an image the reader takes" : reason;
-}
-
-// load_tga's open and decode, each failure's console line followed by the
-// line on standard error that names the folder searched.
-tga_image* load_map() {
-    std::FILE* stream = std::fopen("map2.tga", "rb");
-    if (stream == nullptr) {
-        const int reason = errno;
-        std::printf("could not open \"%s\"\n", "map2.tga");
-        report_map_failure("cannot open", std::strerror(reason));
-        std::exit(1);
-    }
-    tga_image* map = read_tga(stream, "map2.tga", true);
-    std::fclose(stream);
-    if (map == nullptr) {
-        std::printf("not TGA or PCX image\n");
-        report_map_failure("cannot use", decoder_reason());
-        std::exit(1);
-    }
-    return map;
+// The line on standard error after a map failure's console line; the
+// decoder's reason loses the line end that some of its texts carry.
+void note_map_failure(const char* action, const char* reason) {
+    std::string text = reason;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    report_map_failure(action, text.empty() ? "not an image the reader takes" : text);
 }
 
 } // namespace
 
 void init_env_texture() {
-    tga_image* map = load_map();
+    tga_image* map = load_tga("map2.tga", note_map_failure);
     GLint max_size = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
     texture_pixels upload{};

@@ -27,9 +27,15 @@ extern char tga_error[256];
 // Returns null on failure, with the reason in tga_error.
 tga_image* read_tga(FILE* stream, const char* path, bool flip);
 
+// Called after the console line of a failed load_tga and before the process
+// ends: "cannot open" with the system's reason, or "cannot use" with the
+// decoder's.
+using tga_failure_note = void (*)(const char* action, const char* reason);
+
 // Opens and decodes `path` with the top row first. Ends the process with
-// status 1, after one console line, when the file cannot be opened or decoded.
-tga_image* load_tga(const char* path);
+// status 1, after one console line and `note` (when given), when the file
+// cannot be opened or decoded.
+tga_image* load_tga(const char* path, tga_failure_note note = nullptr);
 
 // Releases the record and its buffers; null is allowed.
 void free_tga(tga_image* image);
