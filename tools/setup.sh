@@ -42,7 +42,7 @@ install_missing_packages() {
 show_build_progress() {
     local line percent quarter=-1 terminal=0 on_line=0
     [ -t 2 ] && terminal=1
-    while IFS= read -r line; do
+    while IFS= read -r line || [ -n "$line" ]; do
         if [[ $line =~ ^\[\ *([0-9]+)(%|/([0-9]+))\]\ (.*)$ ]]; then
             [[ ${BASH_REMATCH[4]} != "Built target "* ]] || continue
             percent=${BASH_REMATCH[1]}
