@@ -56,7 +56,7 @@ trap 'kill $viewer_pid $snapshot_pid $xvfb_pid 2>/dev/null || true' EXIT
 # its own status.
 status=0
 wait -n -p finished "$viewer_pid" "$snapshot_pid" || status=$?
-if [ "$finished" = "$viewer_pid" ]; then
+if [ "${finished:-}" = "$viewer_pid" ]; then
     echo "The viewer ended with status $status before its window was captured; no screenshot" >&2
     exit "$status"
 fi
