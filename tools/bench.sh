@@ -6,7 +6,7 @@
 # --reps N). The input files are generated once into build/bench-data/
 # (about 1 GB for 2 million faces).
 # With --quick first, every benchmark runs on the files of 10 and 200
-# thousand faces only (about 100 MB), with few rounds: about a minute.
+# thousand faces only (about 100 MB), with few rounds: under a minute.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 quick=0
