@@ -2,6 +2,25 @@
 
 #include <cerrno>
 #include <cstring>
+
+#ifdef _WIN32
+
+#include "platform/windows.h"
+
+void query_memory_status(memory_status* status) {
+    MEMORYSTATUSEX figures{};
+    figures.dwLength = sizeof figures;
+    if (!GlobalMemoryStatusEx(&figures)) {
+        *status = memory_status{};
+        return;
+    }
+    status->memory_load = figures.dwMemoryLoad;
+    status->total_physical = figures.ullTotalPhys;
+    status->available_physical = figures.ullAvailPhys;
+}
+
+#else
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -69,6 +88,8 @@ void query_memory_status(memory_status* status) {
     }
     read_memory_status(text, static_cast<size_t>(length), status);
 }
+
+#endif
 
 // The figures are in kibibytes. MemAvailable is the kernel's estimate of what
 // new allocations can get without swapping; kernels older than 3.14 lack it,
