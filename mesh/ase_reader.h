@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-// Opens `path` as text and scans it. A file that cannot be opened prints
+// Opens `path` and scans it. A file that cannot be opened prints
 // "File not there or something ;|", then on standard error the path, the
 // system's reason and `hint`, and ends the process with status 1.
 void load_ase(const char* path, const char* hint = "");
