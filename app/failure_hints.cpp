@@ -1,5 +1,7 @@
 #include "app/failure_hints.h"
 
+#include "platform/system.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
@@ -10,13 +12,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* map_name = "map2.tga";
-
-// The running program's own path; empty where the system does not tell it.
-fs::path running_program() {
-    std::error_code error;
-    fs::path program = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : program;
-}
 
 // The folder the viewer runs in, as an absolute path ("." if it cannot be read).
 std::string working_folder() {

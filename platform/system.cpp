@@ -84,6 +84,12 @@ std::FILE* open_temporary_file(const char*& directory) {
     return file;
 }
 
+// The Windows folder keeps the map beside the viewer and installs no other
+// copy, so there is no installed file to look for.
+std::filesystem::path running_program() {
+    return {};
+}
+
 #else
 
 #include <climits>
@@ -161,6 +167,12 @@ std::FILE* open_temporary_file(const char*& directory) {
         errno = error;
     }
     return file;
+}
+
+std::filesystem::path running_program() {
+    std::error_code error;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : program;
 }
 
 #endif

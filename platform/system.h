@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 
 // Sets up the process before anything else runs: standard streams that a
 // launcher left closed, write errors instead of signals, and console lines
@@ -29,3 +30,7 @@ int seek_file(std::FILE* stream, int64_t offset, int origin);
 // with errno set, when it cannot be made. `directory` is set to the folder
 // tried, for messages.
 std::FILE* open_temporary_file(const char*& directory);
+
+// The path of the running program, for finding the files installed beside
+// it; empty where the system does not tell it.
+std::filesystem::path running_program();
