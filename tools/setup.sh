@@ -9,23 +9,8 @@ packages=(cmake make g++ pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev lib
           libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev xvfb xauth)
 read -r -a extra_packages <<<"${ASEVIEW_EXTRA_PACKAGES:-}"
 
-as_root() {
-    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-install_missing_packages() {
-    local missing=() package
-    for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-            missing+=("$package")
-    done
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "Installing: ${missing[*]}"
-        as_root apt-get update -qq
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            "${missing[@]}" >/dev/null
-    fi
-}
+# shellcheck source=tools/packages.sh
+source "$project_root/tools/packages.sh"
 
 build_project() {
     cmake -S "$project_root" -B "$project_root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
