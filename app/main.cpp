@@ -3,15 +3,14 @@
 #include "app/viewer_window.h"
 #include "mesh/ase_reader.h"
 #include "mesh/mesh_dump.h"
+#include "platform/gl.h"
 #include "platform/memory_status.h"
+#include "platform/system.h"
 
 #include <GL/glut.h>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
 
 namespace {
@@ -56,26 +55,10 @@ void parse_args(int argc, char** argv) {
     }
 }
 
-// A launcher may start the viewer with standard input, output or error
-// closed. The next file or connection opened would then take that number:
-// the X connection as descriptor 1 would receive the console lines and
-// block the viewer. Each closed one is opened on /dev/null first.
-void open_standard_streams() {
-    for (int descriptor = 0; descriptor <= 2; ++descriptor)
-        if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF &&
-            open("/dev/null", O_RDWR) != descriptor)
-            std::_Exit(1);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    open_standard_streams();
-    // A write beyond the file-size limit then fails with EFBIG and is
-    // reported like any other write error, instead of ending the process.
-    std::signal(SIGXFSZ, SIG_IGN);
-    // Console lines appear as they are printed, also when piped to a log.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    prepare_process();
     viewer_state.mem_status = new (std::nothrow) memory_status{};
     if (viewer_state.mem_status == nullptr) {
         std::printf("cannot reserve the memory status record\n");

@@ -3,6 +3,7 @@
 #include "app/viewer_state.h"
 #include "input/commands.h"
 #include "input/pointer.h"
+#include "platform/gl.h"
 #include "render/scene.h"
 
 #include <GL/glut.h>

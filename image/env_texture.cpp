@@ -3,8 +3,8 @@
 #include "app/viewer_state.h"
 #include "image/texture_pixels.h"
 #include "image/tga.h"
+#include "platform/gl.h"
 
-#include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "image/texture_pixels.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cstdlib>
 #include <cstring>

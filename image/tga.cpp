@@ -1,8 +1,8 @@
 #include "image/tga.h"
 
 #include "image/tga_readers.h"
-
-#include <GL/gl.h>
+#include "platform/gl.h"
+#include "platform/system.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -70,9 +70,9 @@ bool report_out_of_memory(long long bytes, const char* path) {
 
 // Pixel data that ran out. The line already ends in a newline and is shown
 // as it is.
-bool report_short_pixels(long position, int width) {
-    std::snprintf(tga_error, sizeof tga_error, "TGA: error reading (ftell == %ld, width=%d)\n",
-                  position, width);
+bool report_short_pixels(int64_t position, int width) {
+    std::snprintf(tga_error, sizeof tga_error, "TGA: error reading (ftell == %lld, width=%d)\n",
+                  static_cast<long long>(position), width);
     if (tga_log_level >= 1)
         std::printf("%s", tga_error);
     return false;
@@ -83,11 +83,11 @@ int read_16(const unsigned char* bytes) {
 }
 
 // Reads the footer for the log only; sets `file_size` for the size checks.
-bool read_footer(FILE* stream, const char* path, long& file_size) {
+bool read_footer(FILE* stream, const char* path, int64_t& file_size) {
     unsigned char footer[26];
-    if (std::fseek(stream, -26, SEEK_END) != 0 || std::fread(footer, 1, 26, stream) != 26)
+    if (seek_file(stream, -26, SEEK_END) != 0 || std::fread(footer, 1, 26, stream) != 26)
         return report("TGA: Cannot read footer from \"%s\"", path);
-    file_size = std::ftell(stream);
+    file_size = tell_file(stream);
     progress(std::memcmp(footer + 8, "TRUEVISION-XFILE", 16) == 0 ? "TGA: found New TGA\n"
                                                                   : "TGA: found Original TGA\n");
     return true;
@@ -95,7 +95,7 @@ bool read_footer(FILE* stream, const char* path, long& file_size) {
 
 bool read_header(FILE* stream, const char* path, tga_header& header) {
     unsigned char bytes[18];
-    if (std::fseek(stream, 0, SEEK_SET) != 0 || std::fread(bytes, 1, 18, stream) != 18)
+    if (seek_file(stream, 0, SEEK_SET) != 0 || std::fread(bytes, 1, 18, stream) != 18)
         return report("TGA: Cannot read header from \"%s\"", path);
     header = {bytes[0],
               bytes[1],
@@ -117,7 +117,7 @@ bool pass_id_field(FILE* stream, const char* path, int id_length) {
     if (id_length == 0)
         return true;
     if (tga_log_level < 1) {
-        if (std::fseek(stream, id_length, SEEK_CUR) != 0)
+        if (seek_file(stream, id_length, SEEK_CUR) != 0)
             return report("TGA: Cannot skip ID field in \"%s\"", path);
         return true;
     }
@@ -192,7 +192,8 @@ bool read_color_map(FILE* stream, const tga_header& header, const char* path, by
     unsigned char* stored = map.get() + 3 * header.color_map_index;
     const size_t length = static_cast<size_t>(header.color_map_length);
     if (std::fread(stored, 3, length, stream) != length)
-        return report("TGA: error reading colormap (ftell == %ld)\n", std::ftell(stream));
+        return report("TGA: error reading colormap (ftell == %lld)\n",
+                      static_cast<long long>(tell_file(stream)));
     for (size_t entry = 0; entry < length; ++entry)
         std::swap(stored[3 * entry], stored[3 * entry + 2]);
     return true;
@@ -231,14 +232,14 @@ bool read_rows(FILE* stream, const tga_header& header, const pixel_layout& layou
     }
     std::free(packets.buffer);
     if (!complete)
-        return report_short_pixels(std::ftell(stream), header.width);
+        return report_short_pixels(tell_file(stream), header.width);
     return true;
 }
 
 } // namespace
 
 tga_image* read_tga(FILE* stream, const char* path, bool flip) {
-    long file_size = 0;
+    int64_t file_size = 0;
     tga_header header{};
     if (!read_footer(stream, path, file_size) || !read_header(stream, path, header) ||
         !pass_id_field(stream, path, header.id_length))
@@ -273,7 +274,7 @@ tga_image* read_tga(FILE* stream, const char* path, bool flip) {
     // to it: a header may claim up to 65535 x 65535 x 4 bytes.
     const long long pixel_count = static_cast<long long>(header.width) * header.height;
     const long long pixel_bytes = pixel_count * layout.components;
-    const long data_start = std::ftell(stream);
+    const int64_t data_start = tell_file(stream);
     if (data_start < 0 || least_pixel_bytes(layout, pixel_count) > file_size - data_start) {
         report_short_pixels(file_size, header.width);
         return nullptr;

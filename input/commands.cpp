@@ -2,6 +2,7 @@
 
 #include "input/pointer.h"
 #include "mesh/mesh_store.h"
+#include "platform/gl.h"
 
 #include <GL/glut.h>
 #include <cstdlib>

@@ -1,5 +1,7 @@
 #include "input/pointer.h"
 
+#include "platform/gl.h"
+
 #include <GL/glut.h>
 
 namespace {

@@ -2,13 +2,13 @@
 
 #include "mesh/mesh_store.h"
 #include "mesh/text_scanner.h"
+#include "platform/system.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-#include <unistd.h>
 
 namespace {
 
@@ -231,10 +231,10 @@ keyword_handler find_handler(const char* token, size_t length) {
 }
 
 // The stream's length, or -1 when it cannot be measured (a pipe).
-long stream_length(std::FILE* stream) {
-    if (std::fseek(stream, 0, SEEK_END) != 0)
+int64_t stream_length(std::FILE* stream) {
+    if (seek_file(stream, 0, SEEK_END) != 0)
         return -1;
-    const long length = std::ftell(stream);
+    const int64_t length = tell_file(stream);
     std::rewind(stream);
     return length;
 }
@@ -245,23 +245,13 @@ long stream_length(std::FILE* stream) {
     std::exit(1);
 }
 
-// A copy of the rest of `stream` in a file of its own in $TMPDIR (or /tmp),
-// unlinked as soon as it is made, and positioned at its start. A copy that
-// cannot be made or written whole ends the process: reading on from the
-// half-read stream would give a mesh without its beginning.
+// A copy of the rest of `stream` in a temporary file of its own, positioned
+// at its start. A copy that cannot be made or written whole ends the
+// process: reading on from the half-read stream would give a mesh without
+// its beginning.
 std::FILE* copy_to_temporary_file(std::FILE* stream, const char* path) {
-    const char* directory = std::getenv("TMPDIR");
-    if (directory == nullptr || *directory == '\0')
-        directory = "/tmp";
-    char name[4096];
-    if (std::snprintf(name, sizeof name, "%s/aseview-XXXXXX", directory) >=
-        static_cast<int>(sizeof name))
-        fail_copying(path, directory, ENAMETOOLONG);
-    const int descriptor = mkstemp(name);
-    if (descriptor < 0)
-        fail_copying(path, directory, errno);
-    unlink(name);
-    std::FILE* copy = fdopen(descriptor, "w+");
+    const char* directory = nullptr;
+    std::FILE* copy = open_temporary_file(directory);
     if (copy == nullptr)
         fail_copying(path, directory, errno);
     char chunk[65536];
@@ -284,7 +274,7 @@ std::FILE* copy_to_temporary_file(std::FILE* stream, const char* path) {
 // otherwise a few bytes could claim gigabytes of records.
 void scan_ase(std::FILE* stream, const char* path) {
     static text_scanner scanner;
-    long length = stream_length(stream);
+    int64_t length = stream_length(stream);
     std::FILE* copy = length < 0 ? copy_to_temporary_file(stream, path) : nullptr;
     if (copy != nullptr) {
         stream = copy;

@@ -1,15 +1,15 @@
 #include "mesh/mesh_store.h"
 
+#include "platform/system.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <sys/mman.h>
-#include <unistd.h>
 
 mesh_store_t mesh_store;
 
 namespace {
 
-// Bytes mapped for each array that came from mmap; 0 for one from calloc,
+// Bytes mapped for each array that came from the system's pages; 0 for one from calloc,
 // or none. Each array is released the way it was obtained.
 size_t v_data_mapped = 0;
 size_t f_list_mapped = 0;
@@ -21,7 +21,7 @@ size_t v_color_mapped = 0;
 // count keyword as often as its length allows, each time replacing the
 // array: calloc would hand back the heap memory just freed and clear it
 // again, a cost that grows with the square of the file. Arrays of a page or
-// more are therefore mapped from the kernel, whose fresh pages read as zero
+// more are therefore mapped from the system, whose fresh pages read as zero
 // and cost nothing until written. Under AddressSanitizer every array comes
 // from calloc, so that their bounds are checked; its allocator maps large
 // blocks afresh anyway.
@@ -32,10 +32,9 @@ void* alloc_records(int32_t count, size_t record_size, size_t& mapped) {
     const size_t records = count == 0 ? 1 : static_cast<size_t>(count);
 #ifndef ASEVIEW_SANITIZED
     const size_t bytes = records * record_size;
-    if (bytes >= static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
-        void* memory =
-            mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED)
+    if (bytes >= page_size()) {
+        void* memory = map_zeroed_pages(bytes);
+        if (memory == nullptr)
             return nullptr;
         mapped = bytes;
         return memory;
@@ -46,7 +45,7 @@ void* alloc_records(int32_t count, size_t record_size, size_t& mapped) {
 
 void release_records(void* array, size_t& mapped) {
     if (mapped != 0)
-        munmap(array, mapped);
+        unmap_pages(array, mapped);
     else
         std::free(array);
     mapped = 0;

@@ -1,5 +1,7 @@
 #include "mesh/text_scanner.h"
 
+#include "platform/system.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -40,7 +42,7 @@ int hex_value(int c) {
 void refill_window(text_scanner& s) {
     const size_t unread = s.length - s.position;
     std::memmove(s.buffer, s.buffer + s.position, unread);
-    s.buffer_offset += static_cast<long>(s.position);
+    s.buffer_offset += static_cast<int64_t>(s.position);
     s.position = 0;
     s.length = unread;
     while (s.length < scan_buffer_size) {
@@ -160,12 +162,12 @@ template <typename Cursor> outcome convert_integer(Cursor& c, int32_t& value, in
     }
     if (!any_digit)
         return outcome::mismatch;
-    const uint64_t long_max = static_cast<uint64_t>(LONG_MAX);
+    const uint64_t int64_max = static_cast<uint64_t>(LONG_MAX);
     uint64_t bits;
     if (negative)
-        bits = overflow || magnitude > long_max + 1 ? long_max + 1 : ~magnitude + 1;
+        bits = overflow || magnitude > int64_max + 1 ? int64_max + 1 : ~magnitude + 1;
     else
-        bits = overflow || magnitude > long_max ? long_max : magnitude;
+        bits = overflow || magnitude > int64_max ? int64_max : magnitude;
     value = static_cast<int32_t>(static_cast<uint32_t>(bits));
     return outcome::converted;
 }
@@ -526,7 +528,7 @@ void scan_start(text_scanner& scanner, std::FILE* file, const char* path) {
     scanner.position = 0;
     scanner.length = 0;
     scanner.file_ended = false;
-    scanner.buffer_offset = std::ftell(file);
+    scanner.buffer_offset = tell_file(file);
     if (scanner.buffer_offset < 0)
         scanner.buffer_offset = 0;
 }
@@ -629,6 +631,6 @@ bool discard_line(text_scanner& s) {
     return true;
 }
 
-long scan_offset(const text_scanner& scanner) {
-    return scanner.buffer_offset + static_cast<long>(scanner.position);
+int64_t scan_offset(const text_scanner& scanner) {
+    return scanner.buffer_offset + static_cast<int64_t>(scanner.position);
 }

@@ -24,7 +24,7 @@ struct text_scanner {
     const char* path = nullptr; // names the file in the line a read error prints
     size_t position = 0;        // next unread byte in buffer
     size_t length = 0;          // bytes of buffer that hold file data
-    long buffer_offset = 0;     // offset in the file of buffer[0]
+    int64_t buffer_offset = 0;  // offset in the file of buffer[0]
     bool file_ended = false;    // the file has no bytes beyond buffer[length - 1]
     char token[255];            // a token that did not fit the buffer
     // File data, then a NUL that stops every scan loop, and room for reading
@@ -72,7 +72,7 @@ std::string_view scan_token(text_scanner& scanner);
 bool discard_line(text_scanner& scanner);
 
 // Offset of the next unread byte from where the scan started.
-long scan_offset(const text_scanner& scanner);
+int64_t scan_offset(const text_scanner& scanner);
 
 // The common case, read without the general machinery: a format fixed at
 // compile time whose numbers are all plain ("-12", "0", "55.0000") and whose

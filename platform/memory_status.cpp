@@ -2,6 +2,51 @@
 
 #include <cerrno>
 #include <cstring>
+
+namespace {
+
+// The kibibytes after "`field`:" at `line`, or false when the line holds
+// another field or no number that fits in bytes.
+bool read_kib_field(const char* line, const char* end, const char* field, uint64_t& kib) {
+    const size_t field_length = std::strlen(field);
+    if (static_cast<size_t>(end - line) <= field_length ||
+        std::memcmp(line, field, field_length) != 0 || line[field_length] != ':')
+        return false;
+    const char* cursor = line + field_length + 1;
+    while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
+        ++cursor;
+    if (cursor == end || *cursor < '0' || *cursor > '9')
+        return false;
+    uint64_t value = 0;
+    for (; cursor < end && *cursor >= '0' && *cursor <= '9'; ++cursor) {
+        value = value * 10 + static_cast<uint64_t>(*cursor - '0');
+        if (value > UINT64_MAX / 1024)
+            return false;
+    }
+    kib = value;
+    return true;
+}
+
+} // namespace
+
+#ifdef _WIN32
+
+#include "platform/windows.h"
+
+void query_memory_status(memory_status* status) {
+    MEMORYSTATUSEX figures{};
+    figures.dwLength = sizeof figures;
+    if (!GlobalMemoryStatusEx(&figures)) {
+        *status = memory_status{};
+        return;
+    }
+    status->memory_load = figures.dwMemoryLoad;
+    status->total_physical = figures.ullTotalPhys;
+    status->available_physical = figures.ullAvailPhys;
+}
+
+#else
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,28 +75,6 @@ ssize_t read_meminfo(char (&buffer)[meminfo_capacity]) {
     return static_cast<ssize_t>(filled);
 }
 
-// The kibibytes after "`field`:" at `line`, or false when the line holds
-// another field or no number that fits in bytes.
-bool read_kib_field(const char* line, const char* end, const char* field, uint64_t& kib) {
-    const size_t field_length = std::strlen(field);
-    if (static_cast<size_t>(end - line) <= field_length ||
-        std::memcmp(line, field, field_length) != 0 || line[field_length] != ':')
-        return false;
-    const char* cursor = line + field_length + 1;
-    while (cursor < end && (*cursor == ' ' || *cursor == '\t'))
-        ++cursor;
-    if (cursor == end || *cursor < '0' || *cursor > '9')
-        return false;
-    uint64_t value = 0;
-    for (; cursor < end && *cursor >= '0' && *cursor <= '9'; ++cursor) {
-        value = value * 10 + static_cast<uint64_t>(*cursor - '0');
-        if (value > UINT64_MAX / 1024)
-            return false;
-    }
-    kib = value;
-    return true;
-}
-
 } // namespace
 
 void query_memory_status(memory_status* status) {
@@ -69,6 +92,8 @@ void query_memory_status(memory_status* status) {
     }
     read_memory_status(text, static_cast<size_t>(length), status);
 }
+
+#endif
 
 // The figures are in kibibytes. MemAvailable is the kernel's estimate of what
 // new allocations can get without swapping; kernels older than 3.14 lack it,

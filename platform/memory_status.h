@@ -10,10 +10,10 @@ struct memory_status {
     uint64_t available_physical; // bytes available for new allocations
 };
 
-// Fills `status` from the kernel's figures in /proc/meminfo; a figure it
-// cannot read stays 0. The panel calls it every frame, so it keeps the file
-// open from its first call and reads it into a buffer of its own, with no
-// heap allocation.
+// Fills `status` with the system's figures; a figure it cannot read stays 0.
+// On Linux they come from /proc/meminfo: the panel calls this every frame,
+// so it keeps the file open from its first call and reads it into a buffer
+// of its own, with no heap allocation. On Windows from GlobalMemoryStatusEx.
 void query_memory_status(memory_status* status);
 
 // Fills `status` from `length` bytes of text in the layout of /proc/meminfo.

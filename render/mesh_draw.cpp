@@ -2,9 +2,8 @@
 
 #include "app/viewer_state.h"
 #include "mesh/mesh_store.h"
+#include "platform/gl.h"
 #include "render/overlay.h"
-
-#include <GL/gl.h>
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "render/overlay.h"
 
 #include "app/viewer_state.h"
+#include "platform/gl.h"
 #include "render/scene.h"
 
 #include <GL/glut.h>

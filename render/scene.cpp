@@ -2,6 +2,7 @@
 
 #include "app/viewer_state.h"
 #include "image/env_texture.h"
+#include "platform/gl.h"
 #include "render/mesh_draw.h"
 
 #include <GL/glut.h>

@@ -1,0 +1,31 @@
+// The few services whose calls differ between Linux (POSIX) and Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// Sets up the process before anything else runs: standard streams that a
+// launcher left closed, write errors instead of signals, and console lines
+// that appear as they are printed, also when stdout is a pipe.
+void prepare_process();
+
+// The size of a memory page in bytes.
+size_t page_size();
+
+// `bytes` of zeroed, writable memory straight from the system, whose pages
+// take physical memory only when first touched; null when it cannot be had.
+void* map_zeroed_pages(size_t bytes);
+
+// Returns memory from map_zeroed_pages, `bytes` being the size asked for.
+void unmap_pages(void* pages, size_t bytes);
+
+// The position of `stream` and a seek on it, in 64 bits on every system.
+int64_t tell_file(std::FILE* stream);
+int seek_file(std::FILE* stream, int64_t offset, int origin);
+
+// An empty file for reading and writing in binary mode, in the system's
+// temporary folder, that is gone when closed or when the process ends. Null,
+// with errno set, when it cannot be made. `directory` is set to the folder
+// tried, for messages.
+std::FILE* open_temporary_file(const char*& directory);
