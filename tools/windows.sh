@@ -163,7 +163,9 @@ start_wine() {
         /usr/lib/wine/wine64 wineboot -i >"$build_dir/smoke/wineboot.log" 2>&1 ||
             fail "wineboot failed: $(cat "$build_dir/smoke/wineboot.log")"
     fi
-    # One wine server for all the programs that follow, so each starts quickly.
+    # One wine server for all the programs that follow, so each starts quickly;
+    # first the one that wineboot left, if any, ends by itself.
+    /usr/lib/wine/wineserver -w
     /usr/lib/wine/wineserver -p
 }
 
