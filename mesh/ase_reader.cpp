@@ -293,8 +293,10 @@ void scan_ase(std::FILE* stream, const char* path) {
         std::fclose(copy);
 }
 
+// Binary mode, so that every system reads the bytes Linux reads: in text
+// mode Windows ends the file at a 0x1A byte. A CR is white space either way.
 void load_ase(const char* path) {
-    std::FILE* stream = std::fopen(path, "r");
+    std::FILE* stream = std::fopen(path, "rb");
     if (stream == nullptr) {
         std::printf("File not there or something ;|\n");
         std::exit(1);

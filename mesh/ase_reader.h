@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-// Opens `path` as text and scans it; a file that cannot be opened prints
+// Opens `path` and scans it; a file that cannot be opened prints
 // "File not there or something ;|" and ends the process with status 1.
 void load_ase(const char* path);
 

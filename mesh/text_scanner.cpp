@@ -124,8 +124,9 @@ template <typename Cursor> outcome convert_string(Cursor& c, char* out, int widt
 }
 
 // "%i" (base 0: the prefix decides) and "%d" (base 10). The value is what
-// strtol gives for the digits (saturating at the limits of a 64-bit long),
-// narrowed to 32 bits as fscanf stores it into an int.
+// glibc's strtol gives for the digits, saturating at the limits of 64 bits
+// on every system (not at those of a 32-bit long, as on Windows), narrowed
+// to 32 bits as fscanf stores it into an int.
 template <typename Cursor> outcome convert_integer(Cursor& c, int32_t& value, int base) {
     if (!skip_space(c))
         return outcome::input_ended;
@@ -162,7 +163,7 @@ template <typename Cursor> outcome convert_integer(Cursor& c, int32_t& value, in
     }
     if (!any_digit)
         return outcome::mismatch;
-    const uint64_t int64_max = static_cast<uint64_t>(LONG_MAX);
+    const uint64_t int64_max = static_cast<uint64_t>(INT64_MAX);
     uint64_t bits;
     if (negative)
         bits = overflow || magnitude > int64_max + 1 ? int64_max + 1 : ~magnitude + 1;

@@ -5,15 +5,14 @@
 // costs time and memory in proportion to the file, not to what it claims.
 #include "mesh/mesh_dump.h"
 #include "mesh/text_scanner.h"
-#include "support/viewer_process.h"
+#include "support/posix.h"
+#include "support/temp_dir.h"
 #include "tests/unit/mesh_fixture.h"
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {

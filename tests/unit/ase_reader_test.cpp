@@ -1,4 +1,5 @@
 #include "mesh/text_scanner.h"
+#include "support/temp_dir.h"
 #include "tests/unit/mesh_fixture.h"
 
 #include <string>
@@ -256,11 +257,22 @@ TEST_F(AseReader, MalformedNumbersChangeNothingAndReadingGoesOn) {
     EXPECT_FLOAT_EQ(mesh_store.v_data[1].pos[0], 4.0f);
 }
 
-TEST_F(AseReader, NulAndNonAsciiBytesAreOrdinaryText) {
-    const char bytes[] = "*COMMENT \"caf\xc3\xa9\"\n\xff\xfe\n*MESH_\0X 1\n";
-    const std::string model = std::string(bytes, sizeof bytes - 1) + "*MESH_NUMVERTEX 1\n";
+// Also from a file: a 0x1A byte, which ends a file read as text on Windows,
+// and CR LF line ends read there as on Linux.
+TEST_F(AseReader, NulControlAndNonAsciiBytesAreOrdinaryText) {
+    const char bytes[] = "*COMMENT \"caf\xc3\xa9\x1a\"\r\n\xff\xfe\n*MESH_\0X 1\n";
+    const std::string model = std::string(bytes, sizeof bytes - 1) +
+                              "*MESH_NUMVERTEX 2\r\n*MESH_VERTEX 1\t1.5\t2.0\t-4.0\r\n";
     read_model(model);
-    EXPECT_EQ(mesh_store.num_vertex, 1);
+    EXPECT_EQ(mesh_store.num_vertex, 2);
+    temp_dir dir;
+    dir.write("model.ase", model);
+    reset_mesh_store();
+    testing::internal::CaptureStdout();
+    load_ase(dir.file("model.ase").c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Amount of Vertices in this mesh 2\n");
+    ASSERT_EQ(mesh_store.num_vertex, 2);
+    EXPECT_FLOAT_EQ(mesh_store.v_data[1].pos[2], 4.0f);
 }
 
 TEST_F(AseReader, ASecondMeshEndsTheProcess) {

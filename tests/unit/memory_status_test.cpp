@@ -14,6 +14,7 @@ memory_status read_text(const std::string& text) {
     return status;
 }
 
+#ifdef __linux__
 // The kernel's own figure for one /proc/meminfo field, in kibibytes.
 unsigned long long meminfo_kib(const char* field) {
     std::FILE* file = std::fopen("/proc/meminfo", "r");
@@ -26,6 +27,7 @@ unsigned long long meminfo_kib(const char* field) {
     std::fclose(file);
     return kib;
 }
+#endif
 
 } // namespace
 
@@ -64,12 +66,19 @@ TEST(MemoryStatus, UnreadableFiguresStayZero) {
     EXPECT_EQ(garbled.memory_load, 0u);
 }
 
-// The file stays open between queries; each one reads it again from its start.
+// On Linux the file stays open between queries; each one reads it again
+// from its start. Elsewhere the system's query gives figures that fit.
 TEST(MemoryStatus, EveryQueryMatchesTheKernelFigures) {
     for (int query = 0; query < 3; ++query) {
         SCOPED_TRACE(query);
         memory_status status{};
         query_memory_status(&status);
+#ifndef __linux__
+        EXPECT_GT(status.total_physical, 0u);
+        EXPECT_GT(status.available_physical, 0u);
+        EXPECT_LE(status.available_physical, status.total_physical);
+        EXPECT_LE(status.memory_load, 100u);
+#else
         EXPECT_EQ(status.total_physical, meminfo_kib("MemTotal") * 1024);
         // Available memory moves while the test runs; a few MiB of slack suffice.
         const double available = static_cast<double>(meminfo_kib("MemAvailable")) * 1024;
@@ -79,5 +88,6 @@ TEST(MemoryStatus, EveryQueryMatchesTheKernelFigures) {
         EXPECT_LE(status.memory_load, 100u);
         const double load = 100.0 * (1.0 - available / (meminfo_kib("MemTotal") * 1024.0));
         EXPECT_NEAR(status.memory_load, load, 2.0);
+#endif
     }
 }

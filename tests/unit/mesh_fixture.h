@@ -3,11 +3,11 @@
 
 #include "mesh/ase_reader.h"
 #include "mesh/mesh_store.h"
+#include "support/posix.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <unistd.h>
 
 // Scans `text` as a model file into a fresh store; returns the console text.
 inline std::string read_model(const std::string& text) {

@@ -4,6 +4,7 @@
 // before the pixel buffer is allocated; the checks run in a child process
 // whose address space is capped far below what the headers claim.
 #include "image/tga.h"
+#include "support/posix.h"
 #include "tests/fixtures/tga_builder.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -47,32 +46,18 @@ tga_fields claiming(const image_kind& kind, int width, int height, int descripto
     return fields;
 }
 
-long virtual_size_bytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmSize:", 0) == 0)
-            return std::atol(line.c_str() + 7) * 1024;
-    return -1;
-}
-
 struct refusal {
     std::string what;
     std::string file;
     std::string reason;
 };
 
-// In a death-test child: caps the address space at what the process holds
-// plus 256 MiB, decodes every file, and ends with status 0 when each decode
+// In a death-test child: caps the memory at what the process holds plus
+// 256 MiB, decodes every file, and ends with status 0 when each decode
 // failed with its reason. A decoder that asked for the gigabytes a header
 // claims would get no memory and give another reason, or abort.
 [[noreturn]] void decode_with_capped_memory(const std::vector<refusal>& refusals) {
-    const long held = virtual_size_bytes();
-    if (held > 0) {
-        const rlim_t cap = static_cast<rlim_t>(held) + (rlim_t{256} << 20);
-        const rlimit limit{cap, cap};
-        setrlimit(RLIMIT_AS, &limit);
-    }
+    cap_memory_growth(size_t{256} << 20);
     bool all_refused = true;
     for (const refusal& r : refusals) {
         byte_stream stream(r.file);

@@ -3,6 +3,7 @@
 // than the file holds.
 #include "image/tga.h"
 #include "image/tga_readers.h"
+#include "support/temp_dir.h"
 #include "tests/fixtures/tga_builder.h"
 #include "tests/fixtures/tga_console.h"
 
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <functional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -55,7 +55,8 @@ TEST(TgaRefusal, EveryRefusalReturnsNullWithItsReason) {
              s.id_length = 255;
              s.pixels.clear();
          })),
-         "TGA: Cannot skip ID field in \"test.tga\""},
+         fmemopen_seeks_beyond_end ? "TGA: error reading (ftell == 44, width=3)\n"
+                                   : "TGA: Cannot skip ID field in \"test.tga\""},
         {"zero width", tga_file(with([](tga_fields& s) { s.width = 0; })),
          "TGA: width, height, or bpp is zero in \"test.tga\""},
         {"zero height", tga_file(with([](tga_fields& s) { s.height = 0; })),
@@ -350,18 +351,13 @@ TEST(TgaProgress, UnreadableIdFieldIsReportedAndDecodingGoesOn) {
 }
 
 TEST(LoadTga, ReturnsTheImageTopRowFirst) {
-    char path[] = "/tmp/aseview-load-tga-XXXXXX";
-    const int descriptor = mkstemp(path);
-    ASSERT_GE(descriptor, 0);
     tga_fields fields = valid_fields();
     fields.descriptor = 0x00;
     fields.pixels.assign(9, 1);
     fields.pixels.resize(18, 2);
-    const std::string file = tga_file(fields);
-    ASSERT_EQ(write(descriptor, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-    close(descriptor);
-    tga_image* image = load_tga(path);
-    unlink(path);
+    temp_dir dir;
+    dir.write("map.tga", tga_file(fields));
+    tga_image* image = load_tga(dir.file("map.tga").c_str());
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->pixels[0], 2) << "the file's last row is the picture's top";
     EXPECT_EQ(image->pixels[17], 1);
