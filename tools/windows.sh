@@ -167,6 +167,10 @@ start_wine() {
     # first the one that wineboot left, if any, ends by itself.
     /usr/lib/wine/wineserver -w
     /usr/lib/wine/wineserver -p
+    # The prefix's background services start now, with their output in a file:
+    # started by a test, they would hold its output pipe open and stall ctest.
+    /usr/lib/wine/wine64 wineboot >>"$build_dir/smoke/wineboot.log" 2>&1 ||
+        fail "wine did not start: $(cat "$build_dir/smoke/wineboot.log")"
 }
 
 run_unit_tests() {
@@ -179,18 +183,15 @@ run_unit_tests() {
     unit_summary="unit tests under wine: $total run, $((total - skipped)) passed, $skipped skipped"
 }
 
-# Runs a viewer in a folder with the bundled model and map, its output read
-# through files, until its window shows; then clicks it and types q, and
-# checks that it ends with status 1.
+# Runs a viewer without arguments in a folder, as a double click does, its
+# output read through files, until its window shows; then clicks it and types
+# q, and checks that it ends with status 1.
 run_viewer() {
     local run_dir=$1 window status attempt
     shift
-    rm -rf "$run_dir"
-    mkdir -p "$run_dir"
-    cp "$project_root/assets/simple.ase" "$project_root/assets/map2.tga" "$run_dir/"
     (cd "$run_dir" && exec "$@") >"$run_dir.out" 2>"$run_dir.err" &
     viewer_pid=$!
-    window=$(timeout 60 xdotool search --sync --name "^$window_title\$" | head -n 1) ||
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "^$window_title\$" | head -n 1) ||
         fail "no window from $*: $(cat "$run_dir.out" "$run_dir.err")"
     for attempt in 1 2 3 4 5; do
         xdotool mousemove --window "$window" 320 240 click 1 2>/dev/null || true
@@ -200,7 +201,7 @@ run_viewer() {
             kill -0 "$viewer_pid" 2>/dev/null || break 2
             sleep 0.25
         done
-        echo "the viewer is still running after q ($attempt); typing it again"
+        echo "$(basename "$run_dir"): the viewer still runs after q ($attempt); typing it again"
     done
     status=0
     wait "$viewer_pid" || status=$?
@@ -218,20 +219,8 @@ same_but_crlf() {
         fail "$windows_file differs from $linux_file apart from its line ends"
 }
 
-smoke() {
-    [ -x "$project_root/build/aseview" ] || "$project_root/tools/setup.sh" >/dev/null
-    LIBGL_ALWAYS_SOFTWARE=1 run_viewer "$build_dir/smoke/linux" "$project_root/build/aseview"
-    run_viewer "$build_dir/smoke/windows" /usr/lib/wine/wine64 "$build_dir/aseview.exe"
-    local dump
-    for dump in dump.txt norm.txt vnorml.txt; do
-        same_but_crlf "$build_dir/smoke/windows/$dump" "$build_dir/smoke/linux/$dump"
-    done
-    same_but_crlf "$build_dir/smoke/windows.out" "$build_dir/smoke/linux.out"
-    smoke_summary="smoke: window shown, dumps and console lines equal Linux's apart from CR LF, q gave status 1"
-}
-
 make_zip() {
-    local version zip contents expected=(README.md aseview.exe map2.tga simple.ase windows.txt)
+    local version contents expected=(README.md aseview.exe map2.tga simple.ase windows.txt)
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
     zip=$build_dir/aseview-$version-win64.zip
     rm -f "$zip"
@@ -242,6 +231,25 @@ make_zip() {
     [ "$contents" = "$(printf '%s\n' "${expected[@]}")" ] ||
         fail "the zip holds other files than ${expected[*]}: $contents"
     zip_summary="zip: $zip, $(stat -c %s "$zip") bytes"
+}
+
+# The viewer from the zip, unpacked, against the Linux viewer in a folder with
+# the bundled model and map: each opens simple.ase from its folder.
+smoke() {
+    [ -x "$project_root/build/aseview" ] || "$project_root/tools/setup.sh" >/dev/null
+    local linux_dir=$build_dir/smoke/linux windows_dir dump
+    mkdir -p "$linux_dir"
+    cp "$project_root/assets/simple.ase" "$project_root/assets/map2.tga" "$linux_dir/"
+    LIBGL_ALWAYS_SOFTWARE=1 run_viewer "$linux_dir" "$project_root/build/aseview"
+    (cd "$build_dir/smoke" && cmake -E tar xf "$zip")
+    windows_dir=$build_dir/smoke/$(basename "$zip" .zip)
+    run_viewer "$windows_dir" /usr/lib/wine/wine64 "$windows_dir/aseview.exe"
+    for dump in dump.txt norm.txt vnorml.txt; do
+        same_but_crlf "$windows_dir/$dump" "$linux_dir/$dump"
+    done
+    same_but_crlf "$windows_dir.out" "$linux_dir.out"
+    smoke_summary="smoke: the zip's aseview.exe showed its window; its dumps and console lines are"
+    smoke_summary+=" the Linux viewer's apart from CR LF; q ended it with status 1"
 }
 
 started=$SECONDS
@@ -257,8 +265,8 @@ mkdir -p "$build_dir/smoke"
 start_display
 start_wine
 run_unit_tests
-smoke
 make_zip
+smoke
 
 echo "build: $build_seconds s; $unit_summary"
 echo "$smoke_summary"
