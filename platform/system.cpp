@@ -130,8 +130,6 @@ void unmap_pages(void* pages, size_t bytes) {
     munmap(pages, bytes);
 }
 
-static_assert(sizeof(off_t) == 8, "file offsets must be 64 bits");
-
 int64_t tell_file(std::FILE* stream) {
     return ftello(stream);
 }
