@@ -158,6 +158,8 @@ start_display() {
 # add-ons, which it would offer to download.
 start_wine() {
     export WINEPREFIX=$build_dir/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # Whatever an interrupted run left in the prefix ends first.
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Booting the wine prefix $WINEPREFIX"
         /usr/lib/wine/wine64 wineboot -i >"$build_dir/smoke/wineboot.log" 2>&1 ||
@@ -175,7 +177,7 @@ start_wine() {
 
 run_unit_tests() {
     local log=$build_dir/smoke/ctest.log status=0
-    ctest --test-dir "$build_dir" -j "$jobs" --output-on-failure 2>&1 | tee "$log" || status=$?
+    ctest --test-dir "$build_dir" -j "$jobs" --timeout 300 --output-on-failure 2>&1 | tee "$log" || status=$?
     [ "$status" -eq 0 ] || fail "unit tests failed under wine"
     local total skipped
     total=$(sed -n 's/.* tests failed out of \([0-9]*\).*/\1/p' "$log")
@@ -236,7 +238,12 @@ make_zip() {
 # The viewer from the zip, unpacked, against the Linux viewer in a folder with
 # the bundled model and map: each opens simple.ase from its folder.
 smoke() {
-    [ -x "$project_root/build/aseview" ] || "$project_root/tools/setup.sh" >/dev/null
+    # The Linux viewer of the same sources: built afresh, or brought up to date.
+    if [ -x "$project_root/build/aseview" ]; then
+        cmake --build "$project_root/build" -j "$jobs" --target aseview >/dev/null
+    else
+        "$project_root/tools/setup.sh" >/dev/null
+    fi
     local linux_dir=$build_dir/smoke/linux windows_dir dump
     mkdir -p "$linux_dir"
     cp "$project_root/assets/simple.ase" "$project_root/assets/map2.tga" "$linux_dir/"
