@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Cross-builds the viewer and the unit tests for 64-bit Windows into
 # build-windows/ with Debian's MinGW-w64, runs the unit tests under wine,
-# runs the viewer under wine on the bundled model in a private Xvfb and
-# compares its dumps with the Linux build's, and makes
-# build-windows/aseview-VERSION-win64.zip. freeglut and GoogleTest are built
-# for the target from Debian's source packages, once, into
-# build-windows/deps/. The machine's own package sources, lists and cache are
-# left as they are: apt-get reads a sources file and keeps its lists of its
-# own under build-windows/apt/. Any failed step ends it with status 1.
+# makes build-windows/aseview-VERSION-win64.zip, and runs the zip's viewer
+# under wine in a private Xvfb on the bundled model, comparing its dumps with
+# the Linux build's. freeglut and GoogleTest are built for the target from
+# Debian's source packages, once, into build-windows/deps/. The machine's own
+# package sources, lists and cache are left as they are: apt-get reads a
+# sources file and keeps its lists of its own under build-windows/apt/. Any
+# failed step ends it with status 1.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$project_root/build-windows
