@@ -11,29 +11,8 @@ packages=(cmake make g++ pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev lib
           libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev xvfb xauth)
 read -r -a extra_packages <<<"${ASEVIEW_EXTRA_PACKAGES:-}"
 
-say() { echo "$*" >&2; }
-
-as_root() {
-    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-install_missing_packages() {
-    local missing=() package
-    for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-            missing+=("$package")
-    done
-    if [ ${#missing[@]} -eq 0 ]; then
-        say "Debian packages: all $# needed are installed"
-        return
-    fi
-    say "Debian packages: installing ${#missing[@]} with apt-get: ${missing[*]}"
-    say "  apt-get update (reading the package lists)"
-    as_root apt-get update -qq >&2
-    say "  apt-get install (downloading and unpacking; a first install takes a few minutes)"
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-}
+# shellcheck source=tools/packages.sh
+source "$project_root/tools/packages.sh"
 
 # Passes the build's messages on, except the progress lines of make ("[ 42%]
 # ...") and ninja ("[42/99] ..."), which become one line: rewritten in place

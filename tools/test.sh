@@ -4,7 +4,8 @@
 # install (man page, Debian package, installed viewer). Then builds the
 # same tests with clang's address and undefined-behaviour sanitizers into
 # build-sanitize/ and runs them again, and runs each fuzz target for a while
-# on its corpus (ASEVIEW_FUZZ_SECONDS, 60 by default).
+# on its corpus (ASEVIEW_FUZZ_SECONDS, 60 by default). Last, tools/windows.sh
+# checks the Windows build under wine.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -39,3 +40,6 @@ ASAN_OPTIONS=$sanitizer_options:detect_leaks=0 \
     ctest --test-dir "$sanitize_dir" -L display -j "$jobs" --output-on-failure
 
 ASAN_OPTIONS=$sanitizer_options "$project_root/tools/fuzz.sh" all "${ASEVIEW_FUZZ_SECONDS:-60}"
+
+# The Windows build: cross-compiled, its unit tests and the viewer run under wine, the zip.
+"$project_root/tools/windows.sh"
