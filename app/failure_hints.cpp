@@ -20,8 +20,8 @@ std::string working_folder() {
     return error ? std::string(".") : folder.string();
 }
 
-} // namespace
-
+// `word` as one word of a shell command: as it is when a shell reads it
+// unchanged, else in single quotes.
 std::string shell_word(const std::string& word) {
     constexpr std::string_view plain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                        "0123456789_./:@%+=,-";
@@ -33,13 +33,10 @@ std::string shell_word(const std::string& word) {
     return quoted + "'";
 }
 
-std::string view_suggestion(const std::string& argument) {
-    return " (to view " + argument + ": aseview -m " + shell_word(argument) + ")";
-}
-
-// The install puts the map into DATADIR/aseview and the viewer into BINDIR;
-// the path from one to the other is fixed at build time, so a copy is found
-// under whatever prefix the files were installed or packaged.
+// The installed map, when it is a regular file other than `tried`; empty
+// otherwise. The install puts the map into DATADIR/aseview and the viewer
+// into BINDIR; the path from one to the other is fixed at build time, so a
+// copy is found under whatever prefix the files were installed or packaged.
 std::string installed_map_copy(const std::string& tried) {
     const fs::path program = running_program();
     if (program.empty())
@@ -53,6 +50,7 @@ std::string installed_map_copy(const std::string& tried) {
     return copy.string();
 }
 
+// The map's failure line; the `cp` part only when `installed_copy` is set.
 std::string map_failure_line(const std::string& action, const std::string& folder,
                              const std::string& reason, const std::string& installed_copy) {
     std::string line = "aseview: " + action + " \"" + map_name + "\" in " + folder + ": " + reason +
@@ -60,6 +58,12 @@ std::string map_failure_line(const std::string& action, const std::string& folde
     if (!installed_copy.empty())
         line += "; a copy is installed: cp " + shell_word(installed_copy) + " .";
     return line;
+}
+
+} // namespace
+
+std::string view_suggestion(const std::string& argument) {
+    return " (to view " + argument + ": aseview -m " + shell_word(argument) + ")";
 }
 
 void report_map_failure(const char* action, const std::string& reason) {

@@ -9,8 +9,8 @@ mesh_store_t mesh_store;
 
 namespace {
 
-// Bytes mapped for each array that came from the system's pages; 0 for one from calloc,
-// or none. Each array is released the way it was obtained.
+// Bytes mapped for each array that came from the system's pages; 0 for one
+// from calloc, or none. Each array is released the way it was obtained.
 size_t v_data_mapped = 0;
 size_t f_list_mapped = 0;
 size_t t_list_mapped = 0;
