@@ -26,6 +26,17 @@ bool is(const char* argument, const char* option) {
     return std::strcmp(argument, option) == 0;
 }
 
+// The opt-in views of real exports; ignored arguments to the parser below.
+bool take_view_option(const char* argument) {
+    if (is(argument, "-all"))
+        viewer_state.all_meshes = 1;
+    else if (is(argument, "-fit"))
+        viewer_state.fit_view = 1;
+    else
+        return false;
+    return true;
+}
+
 // Moves from an option to its value; an option at the end has none to take.
 int take_value(int argc, char** argv, int option_index) {
     if (option_index + 1 >= argc) {
@@ -37,9 +48,12 @@ int take_value(int argc, char** argv, int option_index) {
 
 // Each pass tests the current argument against the three options in turn;
 // an option that takes a value moves on to it first, so the later tests of
-// the same pass look at that value.
+// the same pass look at that value. "-all" and "-fit" are taken only where
+// an argument stands of its own, so that the value of "-m" stays a path.
 void parse_args(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
+        if (take_view_option(argv[i]))
+            continue;
         std::error_code error;
         if (ignored_model == nullptr && !is(argv[i], "-m") && !is(argv[i], "-morph") &&
             !is(argv[i], "-h") && !is(argv[i], "help") &&

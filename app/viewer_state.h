@@ -35,6 +35,8 @@ struct viewer_state_t {
     float spin_x_step = 0.0f; // degrees about X per idle call, a whole number
 
     int32_t model_given = 0;             // "-m" was on the command line
+    int32_t all_meshes = 0;              // "-all": every mesh of the file, merged into one
+    int32_t fit_view = 0;                // "-fit": the model centred and scaled to fill the view
     const char* model_path = nullptr;    // the path after "-m"
     uint32_t texture_id = 0;             // GL name of the environment texture
     memory_status* mem_status = nullptr; // refilled by the statistics panel every frame
