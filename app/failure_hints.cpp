@@ -60,6 +60,36 @@ std::string map_failure_line(const std::string& action, const std::string& folde
     return line;
 }
 
+// What is wrong with how the default view shows the model, for its hint line.
+const char* view_problem_words(view_problem problem) {
+    switch (problem) {
+    case view_problem::outside:
+        return "lies outside the view";
+    case view_problem::too_small:
+        return "is too small to see in the view";
+    case view_problem::crosses_near:
+        return "comes nearer the eye than the view reaches";
+    case view_problem::none:
+        break;
+    }
+    return "";
+}
+
+// Adding 0 turns the -0 of a negated 0 into 0, which reads better.
+std::string out_of_view_line(view_problem problem, const model_box& box) {
+    const double file_sign[3] = {1, 1, -1};
+    char centre[3][32], size[3][32];
+    for (int axis = 0; axis < 3; ++axis) {
+        const double middle = (static_cast<double>(box.low[axis]) + box.high[axis]) / 2;
+        std::snprintf(centre[axis], sizeof centre[axis], "%g", file_sign[axis] * middle + 0.0);
+        std::snprintf(size[axis], sizeof size[axis], "%g",
+                      static_cast<double>(box.high[axis]) - box.low[axis]);
+    }
+    return std::string("aseview: the model ") + view_problem_words(problem) + " (centre " +
+           centre[0] + ", " + centre[1] + ", " + centre[2] + "; size " + size[0] + " x " + size[1] +
+           " x " + size[2] + "); -fit frames it";
+}
+
 } // namespace
 
 std::string view_suggestion(const std::string& argument) {
@@ -70,4 +100,10 @@ void report_map_failure(const char* action, const std::string& reason) {
     const std::string line =
         map_failure_line(action, working_folder(), reason, installed_map_copy(map_name));
     std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void report_model_out_of_view(view_problem problem, const model_box& box) {
+    if (problem == view_problem::none)
+        return;
+    std::fprintf(stderr, "%s\n", out_of_view_line(problem, box).c_str());
 }

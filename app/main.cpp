@@ -4,9 +4,11 @@
 #include "app/viewer_window.h"
 #include "mesh/ase_reader.h"
 #include "mesh/mesh_dump.h"
+#include "mesh/mesh_store.h"
 #include "platform/gl.h"
 #include "platform/memory_status.h"
 #include "platform/system.h"
+#include "render/model_fit.h"
 
 #include <GL/glut.h>
 #include <cstdio>
@@ -81,6 +83,21 @@ void parse_args(int argc, char** argv) {
     }
 }
 
+// Under "-fit" the model is centred and scaled into view, once for the run;
+// otherwise a model that the default view would not show gets its hint.
+void place_model() {
+    const model_box box = measure_model_box(mesh_store);
+    if (viewer_state.fit_view != 0) {
+        const model_fit fit = fit_model(box);
+        for (int axis = 0; axis < 3; ++axis)
+            viewer_state.fit_centre[axis] = fit.centre[axis];
+        viewer_state.fit_scale = fit.scale;
+    } else {
+        report_model_out_of_view(
+            judge_default_view(box, viewer_state.window_width, viewer_state.window_height), box);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +113,7 @@ int main(int argc, char** argv) {
                                  ? view_suggestion(ignored_model)
                                  : std::string();
     load_ase(viewer_state.model_given == 1 ? viewer_state.model_path : "simple.ase", hint.c_str());
+    place_model();
 
     open_viewer_window(&argc, argv);
     dump_data();

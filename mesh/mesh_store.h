@@ -11,6 +11,10 @@ struct d_data {
     int32_t index; // the vertex's own number from its *MESH_VERTEX line
 };
 
+// A cvert that "-all" writes for the corners of a mesh without colours, which
+// the surface pass draws in the base yellow rather than the colour before.
+inline constexpr int32_t uncoloured_corner = INT32_MIN;
+
 struct f_data {
     float norm[3];    // face normal exactly as in the file
     int32_t cvert[3]; // colour-vertex index of each corner, into v_color

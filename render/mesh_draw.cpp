@@ -3,6 +3,7 @@
 #include "app/viewer_state.h"
 #include "mesh/mesh_store.h"
 #include "platform/gl.h"
+#include "render/model_fit.h"
 #include "render/overlay.h"
 
 namespace {
@@ -11,44 +12,67 @@ bool in_array(int32_t index, int32_t count, const void* array) {
     return array != nullptr && index >= 0 && index < count;
 }
 
-// The reader does not guarantee the indices (a file without vertex normals
-// leaves nvert unset), so a face with any corner outside v_data is left out.
-bool face_in_vertex_array(const f_data& face) {
-    for (int k = 0; k < 3; ++k) {
-        if (!in_array(face.vert[k], mesh_store.num_vertex, mesh_store.v_data) ||
-            !in_array(face.nvert[k], mesh_store.num_vertex, mesh_store.v_data))
-            return false;
-    }
-    return true;
-}
-
 int32_t face_count() {
     return mesh_store.f_list != nullptr ? mesh_store.num_faces : 0;
 }
 
-// A corner without a valid colour index keeps the colour of the one before.
-void draw_surface() {
-    glEnable(GL_NORMALIZE);
-    smooth_lines();
-    glLineWidth(2.0f);
+// Where a stored position is drawn: as stored, or under "-fit" moved and
+// scaled into view. The choice is made once per pass, so the default view
+// pays nothing for it.
+template <bool fitted>
+const float* drawn_position(const float* stored, float (&fitted_position)[3]) {
+    if constexpr (!fitted) {
+        return stored;
+    } else {
+        for (int axis = 0; axis < 3; ++axis)
+            fitted_position[axis] = static_cast<float>(
+                (static_cast<double>(stored[axis]) - viewer_state.fit_centre[axis]) *
+                viewer_state.fit_scale);
+        return fitted_position;
+    }
+}
+
+// A corner without a valid colour index keeps the colour of the one before,
+// except a corner of a colourless mesh merged by "-all", which takes the
+// base yellow as that mesh alone would.
+void send_corner_colour(int32_t colour_index) {
+    if (in_array(colour_index, mesh_store.num_cvertex, mesh_store.v_color))
+        glColor3fv(mesh_store.v_color[colour_index].rgb);
+    else if (viewer_state.all_meshes != 0 && colour_index == uncoloured_corner)
+        glColor3f(1.0f, 1.0f, 0.0f);
+}
+
+template <bool fitted> void draw_surface_faces() {
+    float fitted_position[3];
     for (int32_t i = 0; i < face_count(); ++i) {
         const f_data& face = mesh_store.f_list[i];
-        if (!face_in_vertex_array(face))
+        if (!face_is_drawn(mesh_store, face))
             continue;
         glBegin(GL_TRIANGLES);
         for (int k = 0; k < 3; ++k) {
             glNormal3fv(mesh_store.v_data[face.nvert[k]].norm);
-            if (viewer_state.use_vertex_colors != 0 &&
-                in_array(face.cvert[k], mesh_store.num_cvertex, mesh_store.v_color))
-                glColor3fv(mesh_store.v_color[face.cvert[k]].rgb);
-            glVertex3fv(mesh_store.v_data[face.vert[k]].pos);
+            if (viewer_state.use_vertex_colors != 0)
+                send_corner_colour(face.cvert[k]);
+            glVertex3fv(
+                drawn_position<fitted>(mesh_store.v_data[face.vert[k]].pos, fitted_position));
         }
         glEnd();
     }
 }
 
-// A segment from the corner's vertex to 1.45 x (vertex + normal), with the
-// normal's Z folded to the viewer's side; a folded normal ends red, not blue.
+void draw_surface() {
+    glEnable(GL_NORMALIZE);
+    smooth_lines();
+    glLineWidth(2.0f);
+    if (viewer_state.fit_view != 0)
+        draw_surface_faces<true>();
+    else
+        draw_surface_faces<false>();
+}
+
+// A segment from the corner's drawn position to 1.45 x (position + normal),
+// with the normal's Z folded to the viewer's side; a folded normal ends red,
+// not blue.
 void draw_normal_segment(const float* position, const float* stored_normal,
                          const GLfloat* start_colour) {
     glColor3f(start_colour[0], start_colour[1], start_colour[2]);
@@ -65,20 +89,29 @@ void draw_normal_segment(const float* position, const float* stored_normal,
     glVertex3fv(end);
 }
 
-void draw_normals() {
+template <bool fitted> void draw_normal_faces() {
     static const GLfloat start_colours[3][3] = {{0, 1, 0}, {1, 1, 0}, {0, 1, 0}};
-    smooth_lines();
-    glLineWidth(3.0f);
+    float fitted_position[3];
     for (int32_t i = 0; i < face_count(); ++i) {
         const f_data& face = mesh_store.f_list[i];
-        if (!face_in_vertex_array(face))
+        if (!face_is_drawn(mesh_store, face))
             continue;
         glBegin(GL_LINES);
         for (int k = 0; k < 3; ++k)
-            draw_normal_segment(mesh_store.v_data[face.vert[k]].pos,
-                                mesh_store.v_data[face.nvert[k]].norm, start_colours[k]);
+            draw_normal_segment(
+                drawn_position<fitted>(mesh_store.v_data[face.vert[k]].pos, fitted_position),
+                mesh_store.v_data[face.nvert[k]].norm, start_colours[k]);
         glEnd();
     }
+}
+
+void draw_normals() {
+    smooth_lines();
+    glLineWidth(3.0f);
+    if (viewer_state.fit_view != 0)
+        draw_normal_faces<true>();
+    else
+        draw_normal_faces<false>();
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 #include "support/viewer_process.h"
 #include "support/x_display.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -16,6 +18,38 @@ const char* const help_text = "Help Option\t**************\n\t-m specfies model 
 const char* const triangle = "*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n"
                              "*MESH_VERTEX 0 -40 -40 0\n*MESH_VERTEX 1 40 -40 0\n"
                              "*MESH_VERTEX 2 0 40 1.5\n*MESH_FACE 0: A: 0 B: 1 C: 2\n";
+
+// A square 80 units wide, far to the side of the view, as real exports that
+// sit at their place in a level are.
+const char* const far_square = "*MESH_NUMVERTEX 4\n*MESH_NUMFACES 2\n"
+                               "*MESH_VERTEX 0 1480 -380 40\n*MESH_VERTEX 1 1560 -380 40\n"
+                               "*MESH_VERTEX 2 1560 -300 40\n*MESH_VERTEX 3 1480 -300 40\n"
+                               "*MESH_FACE 0: A: 0 B: 1 C: 2\n*MESH_FACE 1: A: 0 B: 2 C: 3\n";
+
+bool is_background(uint32_t pixel) {
+    return std::abs(red_of(pixel) - 0x33) <= 16 && std::abs(green_of(pixel) - 0x33) <= 16 &&
+           std::abs(blue_of(pixel) - 0x33) <= 16;
+}
+
+// Pixels of the window that are not the background, once a frame has been
+// drawn (its corner shows the background) and more than `enough` of them
+// show, or after a few seconds.
+int model_pixels(Window window, int enough) {
+    int count = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const window_image image = capture_window(window);
+        count = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x)
+                count += !is_background(image.at(x, y));
+        if (image.width > 0 && is_background(image.at(image.width - 5, image.height - 5)) &&
+            count > enough)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return count;
+}
 
 // A directory holding what the viewer needs next to the model: the map.
 void add_map(const temp_dir& dir) {
@@ -151,4 +185,38 @@ TEST(Startup, ACutOffExportOpensWithTheCountsItDeclares) {
         norm += "face num=" + std::to_string(face) +
                 "\nX Comp = 0.000000\tY Comp = 0.000000\tZ Comp 0.000000\n\n";
     EXPECT_EQ(eventual_content(dir, "norm.txt", norm), norm);
+}
+
+// A model that the default view does not show gets one line on standard
+// error, in the file's own coordinates, and the console and the exit stay as
+// they were; with "-fit" there is no line and the model fills a good part of
+// the window.
+TEST(Startup, AModelOutOfViewIsNamedOnStandardErrorAndFitFramesIt) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    dir.write("far.ase", far_square);
+    const std::string console = "Model to load = far.ase\nAmount of Vertices in this mesh 4\n"
+                                "Amount of faces in this mesh 2\nMesh Data\n"
+                                "The amount of faces in this mesh is\t2\n"
+                                "The amount of vertices in this mesh is\t4\n";
+    const int window_pixels = 640 * 480;
+    {
+        viewer_process viewer(ASEVIEW_BINARY, {"-m", "far.ase"}, dir.path());
+        const Window window = find_window(viewer_window_title);
+        ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
+        ASSERT_TRUE(viewer.wait_output(console)) << viewer.output();
+        EXPECT_EQ(viewer.errors(), "aseview: the model lies outside the view (centre 1520, "
+                                   "-340, 40; size 80 x 80 x 0); -fit frames it\n");
+        EXPECT_LT(model_pixels(window, 0), window_pixels / 50) << "only the panel";
+        type_key(window, "q");
+        EXPECT_EQ(viewer.wait_exit(), 1);
+        EXPECT_EQ(viewer.output(), console + "free ants\n");
+    }
+    viewer_process viewer(ASEVIEW_BINARY, {"-fit", "-m", "far.ase"}, dir.path());
+    const Window window = find_window(viewer_window_title);
+    ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
+    ASSERT_TRUE(viewer.wait_output(console)) << viewer.output();
+    EXPECT_GT(model_pixels(window, window_pixels / 6), window_pixels / 6);
+    EXPECT_EQ(viewer.errors(), "");
 }

@@ -1,5 +1,7 @@
 #include "render_fixture.h"
 
+#include "render/model_fit.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -54,6 +56,38 @@ TEST_F(NormalsPass, SegmentsEndAtTheScaledSumOfVertexAndFoldedNormal) {
 
     // The stored normal is only read, never folded in place.
     EXPECT_EQ(mesh_store.v_data[1].norm[2], -1.0f);
+}
+
+// Under "-fit" a model far from the origin is drawn centred and scaled to the
+// bundled model's size, and its segments run from the fitted positions, so
+// that they keep the look they have on the bundled model. The vertex that no
+// face uses plays no part.
+TEST_F(NormalsPass, UnderAFitSegmentsStartAndEndAtFittedPositions) {
+    install_mesh({vertex(1000, 500, -300, 0, 1, 0), vertex(1060, 500, -300, 0, 0, -1),
+                  vertex(1000, 580, -300, 0, 0, 1), vertex(-9e6f, 0, 0)},
+                 {face(0, 1, 2)});
+    viewer_state.draw_normals = 1;
+    viewer_state.fit_view = 1;
+    const model_fit fit = fit_model(measure_model_box(mesh_store));
+    std::copy(fit.centre, fit.centre + 3, viewer_state.fit_centre);
+    viewer_state.fit_scale = fit.scale;
+    const fed_frame frame = feed_frame();
+
+    EXPECT_EQ(frame.polygons, 1);
+    ASSERT_EQ(frame.lines.size(), 3u);
+    // The box is 60 x 80 x 0 around (1030, 540, -300): half-diagonal 50.
+    const float scale = bundled_half_diagonal / 50;
+    const float fitted[3][3] = {
+        {-30 * scale, -40 * scale, 0}, {30 * scale, -40 * scale, 0}, {-30 * scale, 40 * scale, 0}};
+    const float folded_normals[3][3] = {{0, 1, 0}, {0, 0, 1}, {0, 0, 1}};
+    for (int k = 0; k < 3; ++k) {
+        const float* p = fitted[k];
+        const float* n = folded_normals[k];
+        expect_at(frame.lines[k][0], window_point(p[0], p[1], p[2]));
+        expect_at(frame.lines[k][1], window_point(1.45f * (n[0] + p[0]), 1.45f * (n[1] + p[1]),
+                                                  1.45f * (n[2] + p[2])));
+    }
+    expect_colour(frame.lines[1][1], red);
 }
 
 TEST_F(NormalsPass, OneSegmentPerCornerOfEveryFaceOnlyWhileSwitchedOn) {

@@ -84,6 +84,22 @@ TEST_F(SurfacePixels, CornersWithoutAValidColourStayYellow) {
     }
 }
 
+// A colourless mesh merged by "-all" marks its corners, which then draw in
+// the base yellow rather than the colour of the face before them; outside
+// "-all" the mark is just an index outside the colours.
+TEST_F(SurfacePixels, UncolouredCornersOfMergedMeshesDrawYellow) {
+    f_data blue_point = face(2, 2, 2); // no area: it only leaves blue as the colour
+    f_data uncoloured = face(0, 1, 2);
+    for (int32_t& colour : uncoloured.cvert)
+        colour = uncoloured_corner;
+    install_mesh(triangle, {blue_point, uncoloured}, red_green_blue);
+    const pixel_position at = near_corner(0);
+    EXPECT_TRUE(near_colour(draw_frame().at(at.x, at.y), 0, 0, 255, 2));
+    viewer_state.all_meshes = 1;
+    EXPECT_TRUE(near_colour(draw_frame().at(at.x, at.y), 255, 255, 0, 2))
+        << std::hex << draw_frame().at(at.x, at.y);
+}
+
 // A face whose vertex or normal index lies outside v_data is left out of
 // both passes; the faces around it are drawn.
 TEST_F(SurfacePixels, FacesWithIndicesOutsideTheVerticesAreLeftOut) {
