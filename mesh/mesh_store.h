@@ -52,6 +52,12 @@ extern mesh_store_t mesh_store;
 // must fit the file.
 inline constexpr int32_t always_allocated_records = 1 << 20;
 
+// In cvert of every corner of a mesh that has no colour vertices, when every
+// mesh of a file is read into one store ("-all"): such a corner sends the
+// plain base colour, as the corners of a file without colours do, rather
+// than whatever colour the mesh before it left.
+inline constexpr int32_t uncoloured_corner = INT32_MIN;
+
 // Each allocates `count` zeroed records, replacing (and dropping) any earlier
 // array of its kind. A negative count or one that cannot be had prints the
 // array's error line and ends the process with status 1.
