@@ -26,13 +26,13 @@ struct text_scanner {
     size_t length = 0;          // bytes of buffer that hold file data
     int64_t buffer_offset = 0;  // offset in the file of buffer[0]
     bool file_ended = false;    // the file has no bytes beyond buffer[length - 1]
-    bool wide_text = false;     // UTF-16 after a byte-order mark, read as 8-bit text
-    bool big_endian = false;    // the UTF-16 byte order: FE FF (true) or FF FE
-    int carried_byte = -1;      // the first byte of a code unit whose second is not read yet
     char token[255];            // a token that did not fit the buffer
     // File data, then a NUL that stops every scan loop, and room for reading
     // eight bytes at a time up to the end.
     char buffer[scan_buffer_size + 8];
+    bool wide_text = false;  // UTF-16 after a byte-order mark, read as 8-bit text
+    bool big_endian = false; // the UTF-16 byte order: FE FF (true) or FF FE
+    int carried_byte = -1;   // the first byte of a code unit whose second is not read yet
 };
 
 // One destination of a conversion: "%i"/"%d" take int32_t, "%f" float and
