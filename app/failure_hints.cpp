@@ -33,6 +33,12 @@ std::string shell_word(const std::string& word) {
     return quoted + "'";
 }
 
+// The command that views `model`, with `options` (each followed by a space)
+// before its "-m".
+std::string view_command(const std::string& options, const std::string& model) {
+    return "aseview " + options + "-m " + shell_word(model);
+}
+
 // The installed map, when it is a regular file other than `tried`; empty
 // otherwise. The install puts the map into DATADIR/aseview and the viewer
 // into BINDIR; the path from one to the other is fixed at build time, so a
@@ -93,7 +99,12 @@ std::string out_of_view_line(view_problem problem, const model_box& box) {
 } // namespace
 
 std::string view_suggestion(const std::string& argument) {
-    return " (to view " + argument + ": aseview -m " + shell_word(argument) + ")";
+    return " (to view " + argument + ": " + view_command("", argument) + ")";
+}
+
+std::string several_meshes_hint(const std::string& path) {
+    return "aseview: \"" + path +
+           "\" holds more than one mesh; to view them all: " + view_command("-all ", path);
 }
 
 void report_map_failure(const char* action, const std::string& reason) {

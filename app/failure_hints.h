@@ -12,6 +12,10 @@
 // the shell where it needs it.
 std::string view_suggestion(const std::string& argument);
 
+// "aseview: "PATH" holds more than one mesh; to view them all: aseview -all
+// -m PATH", the line on standard error after the single-mesh failure.
+std::string several_meshes_hint(const std::string& path);
+
 // On standard error: "aseview: ACTION "map2.tga" in FOLDER: REASON; the map
 // is read from the folder the viewer runs in", FOLDER being the working
 // folder, then "; a copy is installed: cp PATH ." when the installation the

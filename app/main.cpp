@@ -112,7 +112,12 @@ int main(int argc, char** argv) {
     const std::string hint = viewer_state.model_given == 0 && ignored_model != nullptr
                                  ? view_suggestion(ignored_model)
                                  : std::string();
-    load_ase(viewer_state.model_given == 1 ? viewer_state.model_path : "simple.ase", hint.c_str());
+    const char* model = viewer_state.model_given == 1 ? viewer_state.model_path : "simple.ase";
+    const std::string several_meshes = several_meshes_hint(model);
+    ase_options options;
+    options.all_meshes = viewer_state.all_meshes == 1;
+    options.several_meshes_hint = several_meshes.c_str();
+    load_ase(model, hint.c_str(), options);
     place_model();
 
     open_viewer_window(&argc, argv);

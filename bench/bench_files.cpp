@@ -30,13 +30,38 @@ std::string bench_model(const std::string& directory, int faces) {
     return path;
 }
 
-void load_quietly(const std::string& path) {
+std::string bench_meshes_model(const std::string& directory, int faces, int meshes) {
+    const std::string knot = bench_model(directory, faces / meshes);
+    const std::string path =
+        directory + "/knots-" + std::to_string(faces) + "-in-" + std::to_string(meshes) + ".ase";
+    if (!std::filesystem::exists(path)) {
+        const std::string partial = path + ".partial";
+        std::filesystem::remove(partial);
+        for (int mesh = 0; mesh < meshes; ++mesh) {
+            std::FILE* in = std::fopen(knot.c_str(), "rb");
+            std::FILE* out = std::fopen(partial.c_str(), "ab");
+            if (in == nullptr || out == nullptr) {
+                std::perror(partial.c_str());
+                std::exit(1);
+            }
+            char chunk[65536];
+            for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+                std::fwrite(chunk, 1, got, out);
+            std::fclose(in);
+            std::fclose(out);
+        }
+        std::filesystem::rename(partial, path);
+    }
+    return path;
+}
+
+void load_quietly(const std::string& path, const ase_options& options) {
     std::fflush(stdout);
     const int saved = dup(1);
     const int null_fd = open("/dev/null", O_WRONLY);
     dup2(null_fd, 1);
     reset_mesh_store();
-    load_ase(path.c_str());
+    load_ase(path.c_str(), "", options);
     std::fflush(stdout);
     dup2(saved, 1);
     close(saved);

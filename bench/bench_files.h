@@ -2,6 +2,8 @@
 // once and kept for later runs.
 #pragma once
 
+#include "mesh/ase_reader.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,9 +12,13 @@
 // writing it first when it is not there yet.
 std::string bench_model(const std::string& directory, int faces);
 
+// Path of a model of `meshes` knots (objects one after the other) of
+// `faces` / `meshes` faces each, `faces` in all, written first when needed.
+std::string bench_meshes_model(const std::string& directory, int faces, int meshes);
+
 // Loads the model into a fresh mesh store, keeping the reader's count lines
 // off the benchmark's table.
-void load_quietly(const std::string& path);
+void load_quietly(const std::string& path, const ase_options& options = {});
 
 uint64_t file_size(const std::string& path);
 

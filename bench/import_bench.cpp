@@ -1,7 +1,9 @@
 // Import throughput and peak memory of our ASE reader against assimp's
 // importer and against merely reading the file's bytes, on the same files in
-// the same run.
-// Usage: import_bench [--dir DIR] [--reps N] [FACES ...]
+// the same run. With --meshes N the file holds N knots of FACES / N faces
+// each, which our reader reads whole, every mesh into one store (-all); 1
+// gives the one knot read that way.
+// Usage: import_bench [--dir DIR] [--reps N] [--meshes N] [FACES ...]
 #include "bench/bench_files.h"
 #include "mesh/mesh_store.h"
 
@@ -18,6 +20,10 @@
 #endif
 
 namespace {
+
+// Every mesh of the file into one store (--meshes N), or one mesh per file.
+int meshes = 0;
+ase_options reader_options;
 
 bool import_assimp([[maybe_unused]] const std::string& path) {
 #ifdef ASEVIEW_HAVE_ASSIMP
@@ -69,7 +75,7 @@ int report_peak(const char* importer, const std::string& path) {
     }
     const long before = status_kib("VmRSS:");
     if (std::strcmp(importer, "ours") == 0)
-        load_quietly(path);
+        load_quietly(path, reader_options);
     else if (!import_assimp(path))
         return 1;
     std::printf("%ld\n", status_kib("VmHWM:") - before);
@@ -77,7 +83,8 @@ int report_peak(const char* importer, const std::string& path) {
 }
 
 double peak_mib(const char* self, const char* importer, const std::string& path) {
-    const std::string command = std::string(self) + " --peak " + importer + " " + path;
+    const std::string command = std::string(self) + " --peak " + importer + " " + path +
+                                (reader_options.all_meshes ? " all" : " one");
     std::FILE* child = popen(command.c_str(), "r");
     long kib = -1;
     if (child == nullptr || std::fscanf(child, "%ld", &kib) != 1)
@@ -95,12 +102,23 @@ double store_mib() {
     return bytes / (1024.0 * 1024.0);
 }
 
+bool read_meshes_option(const char* option, const char* value, void*) {
+    if (std::strcmp(option, "--meshes") != 0)
+        return false;
+    meshes = std::max(1, std::atoi(value));
+    reader_options.all_meshes = true;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--peak") == 0)
+    if (argc == 5 && std::strcmp(argv[1], "--peak") == 0) {
+        reader_options.all_meshes = std::strcmp(argv[4], "all") == 0;
         return report_peak(argv[2], argv[3]);
-    const bench_options options = read_bench_options(argc, argv, 5, {10000, 200000, 2000000});
+    }
+    const bench_options options =
+        read_bench_options(argc, argv, 5, {10000, 200000, 2000000}, read_meshes_option);
 #ifndef ASEVIEW_HAVE_ASSIMP
     std::printf("assimp not installed (Debian's libassimp-dev): its columns are skipped\n");
 #endif
@@ -111,7 +129,8 @@ int main(int argc, char** argv) {
                 "best / median", "best / median", "best / median", "(median)", "(median)", "",
                 "peak rise", "peak rise");
     for (int faces : options.face_counts) {
-        const std::string path = bench_model(options.directory, faces);
+        const std::string path = meshes > 0 ? bench_meshes_model(options.directory, faces, meshes)
+                                            : bench_model(options.directory, faces);
         const double mb = file_size(path) / 1e6;
         scan_bytes(path); // bring the file into the page cache for everyone
         // The contenders take turns, so that a slow spell of this shared
@@ -120,7 +139,7 @@ int main(int argc, char** argv) {
         double store = 0;
         for (int round = 0; round < options.reps; ++round) {
             time_once(scan, [&] { scan_bytes(path); });
-            time_once(ours, [&] { load_quietly(path); });
+            time_once(ours, [&] { load_quietly(path, reader_options); });
             store = store_mib();
             reset_mesh_store();
 #ifdef ASEVIEW_HAVE_ASSIMP

@@ -41,6 +41,26 @@ std::string with_crlf(const std::string& text) {
     return out;
 }
 
+// The text in UTF-16 after its byte-order mark, each byte a code unit.
+std::string utf16(const std::string& text, bool big_endian) {
+    std::string out = big_endian ? "\xfe\xff" : "\xff\xfe";
+    for (char c : text)
+        out += big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+}
+
+// Each seed twice: after the mode byte of one mesh per file, and after that
+// of every mesh read into one store (see ase_fuzz.cpp).
+std::vector<std::pair<std::string, std::string>>
+in_both_modes(const std::vector<std::pair<std::string, std::string>>& seeds) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& [name, text] : seeds) {
+        out.push_back({name, std::string(1, '\0') + text});
+        out.push_back({"all_" + name, "\1" + text});
+    }
+    return out;
+}
+
 std::vector<std::pair<std::string, std::string>> ase_seeds() {
     const std::string tube = tube_model(3, 3);
     const std::string every_keyword =
@@ -72,6 +92,10 @@ std::vector<std::pair<std::string, std::string>> ase_seeds() {
         {"long_line.ase", "*COMMENT " + std::string(300, 'x') + " *MESH_NUMVERTEX 3\n" +
                               std::string(260, 'y') + "*MESH_NUMFACES 1\n"},
         {"cut_short.ase", "*MESH_NUMVERTEX 3\n*MESH_VERTEX 1 1.5 2"},
+        {"three_tubes.ase", tube + tube_model(2, 3) + tube},
+        {"utf16le.ase", utf16(every_keyword, false)},
+        {"utf16be_crlf.ase", utf16(with_crlf(tube), true)},
+        {"utf16_odd_end.ase", utf16("*MESH_NUMVERTEX 3\n*MESH_VERTEX 1 1.5 2", false) + "7"},
     };
 }
 
@@ -133,6 +157,8 @@ std::vector<std::pair<std::string, std::string>> scanner_seeds() {
                         "1e5 -0x1p-2 inf nan(1) .5 5. 1e+ 3.4028236e38 1e-46")},
         {"tokens", seed(std::string("\x09\x0a\x09\x0a", 4),
                         "*MESH_VERTEX " + std::string(300, 'a') + " \xff\xfe")},
+        {"utf16", seed(std::string("\x0b\x09\x0c\x0a", 4),
+                       utf16("0\t1.5\t2.0\t-4.0\n7:    A:    3 B:    4 C:    5", true) + "1")},
     };
 }
 
@@ -153,7 +179,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    if (!write_corpus(root / "ase", ase_seeds()) || !write_corpus(root / "tga", tga_seeds()) ||
+    if (!write_corpus(root / "ase", in_both_modes(ase_seeds())) ||
+        !write_corpus(root / "tga", tga_seeds()) ||
         !write_corpus(root / "scanner", scanner_seeds())) {
         std::perror(argv[1]);
         return 1;

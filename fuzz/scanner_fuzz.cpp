@@ -1,12 +1,14 @@
 // Our scanf-style reading against the C library's on the same bytes: a run of
 // reads, each one of the ways the ASE reader reads, must give the same result,
 // the same values and the same stream position after every read. The first
-// bytes of the input choose the reads; the rest is the text.
+// bytes of the input choose the reads; the rest is the text. Text after a
+// UTF-16 byte-order mark is compared with the C library on its 8-bit form.
 #include "fuzz/fuzz_support.h"
 #include "mesh/text_scanner.h"
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -150,6 +152,25 @@ void compare_read(uint8_t selector) {
     }
 }
 
+bool starts_with_mark(const uint8_t* text, size_t size) {
+    return size >= 2 &&
+           ((text[0] == 0xff && text[1] == 0xfe) || (text[0] == 0xfe && text[1] == 0xff));
+}
+
+// The 8-bit text that UTF-16 text after its byte-order mark stands for, as
+// the scanner reads it.
+std::string eight_bit_form(const uint8_t* text, size_t size) {
+    const bool big_endian = text[0] == 0xfe;
+    std::string narrow;
+    for (size_t i = 2; i + 1 < size; i += 2) {
+        const unsigned unit = big_endian ? text[i] << 8 | text[i + 1] : text[i + 1] << 8 | text[i];
+        narrow += unit < 128 ? static_cast<char>(unit) : '\x80';
+    }
+    if (size % 2 != 0)
+        narrow += '\x80';
+    return narrow;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -162,14 +183,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const uint8_t* text = data + selector_bytes;
     const size_t text_size = size - selector_bytes;
-    libc_stream = open_bytes(text, text_size);
+    const bool wide = starts_with_mark(text, text_size);
+    const std::string narrow = wide ? eight_bit_form(text, text_size) : std::string();
+    const uint8_t* libc_text = wide ? reinterpret_cast<const uint8_t*>(narrow.data()) : text;
+    const size_t libc_size = wide ? narrow.size() : text_size;
+    libc_stream = open_bytes(libc_text, libc_size);
     our_stream = open_bytes(text, text_size);
     check(libc_stream != nullptr && our_stream != nullptr);
     scan_start(scanner, our_stream, "input");
     for (int read = 0; read < most_reads; ++read) {
         compare_read(data[read % selector_bytes]);
         check(std::ftell(libc_stream) == scan_offset(scanner));
-        if (std::feof(libc_stream) && scan_offset(scanner) == static_cast<long>(text_size))
+        if (std::feof(libc_stream) && scan_offset(scanner) == static_cast<long>(libc_size))
             break;
     }
     std::fclose(libc_stream);

@@ -15,6 +15,8 @@ namespace {
 using keyword_handler = void (*)(text_scanner&);
 
 mesh_store_t& store = mesh_store;
+mesh_part& part = mesh_store.current_mesh;
+ase_options options;
 
 bool in_range(int32_t index, int32_t count, const void* array) {
     return array != nullptr && index >= 0 && index < count;
@@ -34,16 +36,57 @@ bool read_record(text_scanner& s, const char* index_format, int32_t& index,
 }
 
 // Reads a record number and three values, and stores the values into
-// `field` of that record when the number lies inside the array.
+// `field` of that record when the number lies inside the mesh's `count`
+// records, which start at `first` in the array.
 template <fixed_format line_format, typename Record, typename Value>
 void read_triple(text_scanner& s, const char* index_format, const char* values_format,
-                 Record* array, int32_t count, Value (Record::*field)[3]) {
+                 Record* array, int32_t first, int32_t count, Value (Record::*field)[3]) {
     int32_t i;
     Value values[3];
     if (read_record<line_format>(s, index_format, i, values_format, &values[0], &values[1],
                                  &values[2]) &&
         in_range(i, count, array))
-        std::copy(values, values + 3, array[i].*field);
+        std::copy(values, values + 3, array[first + i].*field);
+}
+
+// The sum of two counts, held within 32 bits; for counts that size no array.
+int32_t bounded_sum(int64_t first, int64_t count) {
+    return static_cast<int32_t>(std::clamp<int64_t>(first + count, INT32_MIN, INT32_MAX));
+}
+
+// A record number the file wrote inside a mesh of `count` such records, as
+// a number in the merged array; one outside the mesh names no record at all,
+// so that it cannot land in a neighbouring mesh.
+int32_t merged_index(int32_t index, int32_t count, int32_t first) {
+    return index >= 0 && index < count && int64_t{first} + index <= INT32_MAX ? first + index : -1;
+}
+
+// Ends the mesh being read, when every mesh goes into one store: the record
+// numbers in its faces, read as the file numbers them inside the mesh, name
+// its own records in the merged arrays (a number the file left unset, 0,
+// names its first record, as it does in a file of one mesh), and the next
+// mesh's records go after its own.
+void close_mesh() {
+    for (int32_t f = 0; store.f_list != nullptr && f < part.faces; ++f) {
+        f_data& face = store.f_list[part.first_face + f];
+        for (int k = 0; k < 3; ++k) {
+            face.vert[k] = merged_index(face.vert[k], part.vertices, part.first_vertex);
+            face.nvert[k] = merged_index(face.nvert[k], part.vertices, part.first_vertex);
+            face.cvert[k] = part.cvertices > 0
+                                ? merged_index(face.cvert[k], part.cvertices, part.first_cvertex)
+                                : uncoloured_corner;
+        }
+    }
+    for (int32_t t = 0; store.t_list != nullptr && t < part.tfaces; ++t)
+        for (int32_t& corner : store.t_list[part.first_face + t].tvert)
+            corner = merged_index(corner, part.tvertices, part.first_tvertex);
+    mesh_part next;
+    next.first_vertex = store.num_vertex;
+    next.first_face = store.num_faces;
+    next.first_cvertex = store.num_cvertex;
+    next.first_tvertex = bounded_sum(part.first_tvertex, std::max(part.tvertices, 0));
+    next.first_cvface = store.num_cvfaces;
+    part = next;
 }
 
 // Reads one count; false (and nothing changes) when no number follows.
@@ -51,37 +94,46 @@ bool read_count(text_scanner& s, int32_t& count) {
     return scan(s, "%i", &count) == 1;
 }
 
+// The keyword itself starts a mesh, whether or not a count follows.
 void read_num_vertex(text_scanner& s) {
     if (store.mesh_loaded == 1) {
-        std::printf("Sorry. only have support for a single mesh\n");
-        std::exit(1);
+        if (!options.all_meshes) {
+            std::printf("Sorry. only have support for a single mesh\n");
+            if (*options.several_meshes_hint != '\0') {
+                std::fflush(stdout);
+                std::fprintf(stderr, "%s\n", options.several_meshes_hint);
+            }
+            std::exit(1);
+        }
+        close_mesh();
     }
-    // The keyword itself is the file's one mesh, whether or not a count follows.
     store.mesh_loaded = 1;
     int32_t count;
     if (!read_count(s, count))
         return;
-    store.num_vertex = count;
+    part.vertices = count;
     std::printf("Amount of Vertices in this mesh %i\n", count);
-    alloc_data(count);
+    alloc_data(count, part.first_vertex);
+    store.num_vertex = part.first_vertex + count;
 }
 
 void read_num_faces(text_scanner& s) {
     int32_t count;
     if (!read_count(s, count))
         return;
-    store.num_faces = count;
+    part.faces = count;
     std::printf("Amount of faces in this mesh %i\n", count);
-    alloc_faces(count);
+    alloc_faces(count, part.first_face);
+    store.num_faces = part.first_face + count;
 }
 
 void read_vertex(text_scanner& s) {
     int32_t i;
     float x, y, z;
     if (!read_record<"%i%f %f %f">(s, "%i", i, "%f %f %f", &x, &y, &z) ||
-        !in_range(i, store.num_vertex, store.v_data))
+        !in_range(i, part.vertices, store.v_data))
         return;
-    d_data& vertex = store.v_data[i];
+    d_data& vertex = store.v_data[part.first_vertex + i];
     vertex.index = i;
     vertex.pos[0] = x;
     vertex.pos[1] = y;
@@ -90,7 +142,7 @@ void read_vertex(text_scanner& s) {
 
 void read_face(text_scanner& s) {
     read_triple<"%i:\tA:\t%d B:\t%d C:\t%d">(s, "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
-                                             store.num_faces, &f_data::vert);
+                                             part.first_face, part.faces, &f_data::vert);
 }
 
 // Texture faces are numbered like faces, so the array gets one per face.
@@ -100,25 +152,32 @@ void read_num_tvertex(text_scanner& s) {
     int32_t n;
     float st[2];
     const bool got_n = scan(s, "%i", &n) == 1;
-    alloc_tfaces(store.f_list != nullptr ? store.num_faces : 0);
+    const int32_t tfaces = store.f_list != nullptr ? part.faces : 0;
+    alloc_tfaces(tfaces, part.first_face);
+    part.tfaces = tfaces;
+    if (got_n)
+        part.tvertices = n;
     const int got = scan(s, "%f %f", &st[0], &st[1]);
-    if (!got_n || got < 1 || !in_range(n, store.num_vertex, store.v_data))
+    if (!got_n || got < 1 || !in_range(n, part.vertices, store.v_data))
         return;
-    store.v_data[n].u = st[0];
+    d_data& vertex = store.v_data[part.first_vertex + n];
+    vertex.u = st[0];
     if (got == 2)
-        store.v_data[n].v = st[1];
+        vertex.v = st[1];
 }
 
 void read_tface(text_scanner& s) {
-    read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.t_list, store.num_tfaces, &t_face::tvert);
+    read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.t_list, part.first_face, part.tfaces,
+                              &t_face::tvert);
 }
 
-// The offsets apply to the vertex whose number record 0 holds.
+// The offsets apply to the vertex whose number the mesh's record 0 holds.
 d_data* offset_vertex() {
-    if (!in_range(0, store.num_vertex, store.v_data))
+    if (!in_range(0, part.vertices, store.v_data))
         return nullptr;
-    const int32_t k = store.v_data[0].index;
-    return in_range(k, store.num_vertex, store.v_data) ? &store.v_data[k] : nullptr;
+    const int32_t k = store.v_data[part.first_vertex].index;
+    return in_range(k, part.vertices, store.v_data) ? &store.v_data[part.first_vertex + k]
+                                                    : nullptr;
 }
 
 void read_u_offset(text_scanner& s) {
@@ -141,8 +200,8 @@ void read_face_normal(text_scanner& s) {
     if (!scan_plain<"%i %f %f %f">(s, &i, &x, &y, &z) &&
         scan(s, "%i %f %f %f", &i, &x, &y, &z) != 4)
         return;
-    if (in_range(i, store.num_faces, store.f_list)) {
-        f_data& face = store.f_list[i];
+    if (in_range(i, part.faces, store.f_list)) {
+        f_data& face = store.f_list[part.first_face + i];
         face.norm[0] = x;
         face.norm[1] = y;
         face.norm[2] = z;
@@ -158,13 +217,13 @@ void read_vertex_normal(text_scanner& s) {
     float x, y, z;
     if (!read_record<"%i%f %f %f">(s, "%i", i, "%f %f %f", &x, &y, &z))
         return;
-    if (in_range(i, store.num_vertex, store.v_data)) {
-        d_data& vertex = store.v_data[i];
+    if (in_range(i, part.vertices, store.v_data)) {
+        d_data& vertex = store.v_data[part.first_vertex + i];
         vertex.norm[0] = x;
         vertex.norm[1] = y;
         vertex.norm[2] = -z;
-        if (in_range(store.normal_face, store.num_faces, store.f_list))
-            store.f_list[store.normal_face].nvert[store.normal_corner] = i;
+        if (in_range(store.normal_face, part.faces, store.f_list))
+            store.f_list[part.first_face + store.normal_face].nvert[store.normal_corner] = i;
     }
     store.normal_corner = (store.normal_corner + 1) % 3;
 }
@@ -173,22 +232,27 @@ void read_num_cvertex(text_scanner& s) {
     int32_t count;
     if (!read_count(s, count))
         return;
-    store.num_cvertex = count;
-    alloc_colors(count);
+    part.cvertices = count;
+    alloc_colors(count, part.first_cvertex);
+    store.num_cvertex = part.first_cvertex + count;
 }
 
 void read_vertex_color(text_scanner& s) {
-    read_triple<"%i%f %f %f">(s, "%i", "%f %f %f", store.v_color, store.num_cvertex, &c_data::rgb);
+    read_triple<"%i%f %f %f">(s, "%i", "%f %f %f", store.v_color, part.first_cvertex,
+                              part.cvertices, &c_data::rgb);
 }
 
 void read_num_cvfaces(text_scanner& s) {
     int32_t count;
-    if (read_count(s, count))
-        store.num_cvfaces = count;
+    if (!read_count(s, count))
+        return;
+    part.cvfaces = count;
+    store.num_cvfaces = bounded_sum(part.first_cvface, count);
 }
 
 void read_color_face(text_scanner& s) {
-    read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.f_list, store.num_faces, &f_data::cvert);
+    read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.f_list, part.first_face, part.faces,
+                              &f_data::cvert);
 }
 
 template <size_t size> bool is(const char* token, const char (&keyword)[size]) {
@@ -272,8 +336,9 @@ std::FILE* copy_to_temporary_file(std::FILE* stream, const char* path) {
 // A stream that cannot be measured (a pipe) is read from a copy in a
 // temporary file, so that its length bounds the counts as a file's does:
 // otherwise a few bytes could claim gigabytes of records.
-void scan_ase(std::FILE* stream, const char* path) {
+void scan_ase(std::FILE* stream, const char* path, const ase_options& scan_options) {
     static text_scanner scanner;
+    options = scan_options;
     int64_t length = stream_length(stream);
     std::FILE* copy = length < 0 ? copy_to_temporary_file(stream, path) : nullptr;
     if (copy != nullptr) {
@@ -281,21 +346,24 @@ void scan_ase(std::FILE* stream, const char* path) {
         length = stream_length(stream);
     }
     std::rewind(stream);
-    store.record_limit = length >= 0 ? length : INT32_MAX;
     scan_start(scanner, stream, path);
+    // Every record needs at least one character of the file.
+    store.record_limit = length < 0 ? INT32_MAX : scanner.wide_text ? length / 2 : length;
     for (std::string_view token; !(token = scan_token(scanner)).empty();) {
         if (keyword_handler handler = find_handler(token.data(), token.size()))
             handler(scanner);
         else
             discard_line(scanner);
     }
+    if (options.all_meshes)
+        close_mesh();
     if (copy != nullptr)
         std::fclose(copy);
 }
 
 // Binary mode, so that every system reads the bytes Linux reads: in text
 // mode Windows ends the file at a 0x1A byte. A CR is white space either way.
-void load_ase(const char* path, const char* hint) {
+void load_ase(const char* path, const char* hint, const ase_options& load_options) {
     std::FILE* stream = std::fopen(path, "rb");
     if (stream == nullptr) {
         const int reason = errno;
@@ -304,6 +372,6 @@ void load_ase(const char* path, const char* hint) {
                      hint);
         std::exit(1);
     }
-    scan_ase(stream, path);
+    scan_ase(stream, path, load_options);
     std::fclose(stream);
 }

@@ -37,6 +37,47 @@ int hex_value(int c) {
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
+// The byte that a UTF-16 code unit stands for.
+char unit_byte(unsigned first, unsigned second, bool big_endian) {
+    const unsigned unit = big_endian ? first << 8 | second : second << 8 | first;
+    return static_cast<char>(unit < 128 ? unit : 0x80);
+}
+
+// Up to `room` bytes of UTF-16 text as 8-bit text; 0 only at the end of the
+// file or on a read error. A last byte without its pair is a code unit cut
+// off: it reads as 0x80, a character the reader cannot know, so it neither
+// completes a number nor a keyword, as a stray byte above 127 would not.
+size_t read_wide_text(text_scanner& s, char* to, size_t room) {
+    unsigned char raw[16384];
+    size_t have = 0;
+    if (s.carried_byte >= 0)
+        raw[have++] = static_cast<unsigned char>(s.carried_byte);
+    s.carried_byte = -1;
+    const size_t wanted = std::min(sizeof raw, 2 * room);
+    while (have < 2) {
+        const size_t got = std::fread(raw + have, 1, wanted - have, s.file);
+        if (got == 0)
+            break;
+        have += got;
+    }
+    if (have == 1) {
+        if (std::ferror(s.file))
+            return 0;
+        *to = static_cast<char>(0x80);
+        return 1;
+    }
+    const size_t units = have / 2;
+    for (size_t i = 0; i < units; ++i)
+        to[i] = unit_byte(raw[2 * i], raw[2 * i + 1], s.big_endian);
+    if (have % 2 != 0)
+        s.carried_byte = raw[have - 1];
+    return units;
+}
+
+size_t read_text(text_scanner& s, char* to, size_t room) {
+    return s.wide_text ? read_wide_text(s, to, room) : std::fread(to, 1, room, s.file);
+}
+
 // Makes at least `wanted` unread bytes contiguous in the buffer, or all that
 // the file has left.
 void refill_window(text_scanner& s) {
@@ -46,7 +87,7 @@ void refill_window(text_scanner& s) {
     s.position = 0;
     s.length = unread;
     while (s.length < scan_buffer_size) {
-        const size_t got = std::fread(s.buffer + s.length, 1, scan_buffer_size - s.length, s.file);
+        const size_t got = read_text(s, s.buffer + s.length, scan_buffer_size - s.length);
         if (got == 0) {
             if (std::ferror(s.file))
                 fail_reading(s.path, errno);
@@ -523,15 +564,31 @@ void fail_reading(const char* path, int error) {
     std::exit(1);
 }
 
+// The first two bytes decide the encoding; when they are no byte-order
+// mark they stay in the buffer as the first bytes of the text.
 void scan_start(text_scanner& scanner, std::FILE* file, const char* path) {
     scanner.file = file;
     scanner.path = path;
     scanner.position = 0;
-    scanner.length = 0;
     scanner.file_ended = false;
+    scanner.wide_text = false;
+    scanner.big_endian = false;
+    scanner.carried_byte = -1;
     scanner.buffer_offset = tell_file(file);
     if (scanner.buffer_offset < 0)
         scanner.buffer_offset = 0;
+    scanner.length = std::fread(scanner.buffer, 1, 2, file);
+    const auto mark = [&](unsigned char first, unsigned char second) {
+        return scanner.length == 2 && static_cast<unsigned char>(scanner.buffer[0]) == first &&
+               static_cast<unsigned char>(scanner.buffer[1]) == second;
+    };
+    if (mark(0xff, 0xfe) || mark(0xfe, 0xff)) {
+        scanner.wide_text = true;
+        scanner.big_endian = mark(0xfe, 0xff);
+        scanner.length = 0;
+        scanner.buffer_offset = 0;
+    }
+    refill_window(scanner);
 }
 
 int scan_list(text_scanner& s, const char* format, const scan_target* targets) {

@@ -30,6 +30,9 @@ struct text_scanner {
     // File data, then a NUL that stops every scan loop, and room for reading
     // eight bytes at a time up to the end.
     char buffer[scan_buffer_size + 8];
+    bool wide_text = false;  // UTF-16 after a byte-order mark, read as 8-bit text
+    bool big_endian = false; // the UTF-16 byte order: FE FF (true) or FF FE
+    int carried_byte = -1;   // the first byte of a code unit whose second is not read yet
 };
 
 // One destination of a conversion: "%i"/"%d" take int32_t, "%f" float and
@@ -44,7 +47,10 @@ struct scan_target {
 
 // Starts reading `file` from its current position. A read error on it, at
 // any point, prints `cannot read "PATH": REASON` and ends the process with
-// status 1 at once, so nothing read after the failure is acted on.
+// status 1 at once, so nothing read after the failure is acted on. Text that
+// starts with a UTF-16 byte-order mark (FF FE or FE FF) is read as the 8-bit
+// text it stands for: each code unit below 128 as that byte, any other as
+// the byte 0x80, which is neither white space, digit nor part of a keyword.
 void scan_start(text_scanner& scanner, std::FILE* file, const char* path);
 
 // The line and the exit of a read error on the file at `path`, `error`
@@ -71,7 +77,8 @@ std::string_view scan_token(text_scanner& scanner);
 // next line end, but at most 255 characters. False if nothing was left.
 bool discard_line(text_scanner& scanner);
 
-// Offset of the next unread byte from where the scan started.
+// Offset of the next unread byte from where the scan started; in UTF-16
+// text, of the next code unit after the byte-order mark, counted in units.
 int64_t scan_offset(const text_scanner& scanner);
 
 // The common case, read without the general machinery: a format fixed at

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 
@@ -50,6 +51,20 @@ void* map_zeroed_pages(size_t bytes) {
 
 void unmap_pages(void* pages, size_t) {
     VirtualFree(pages, 0, MEM_RELEASE);
+}
+
+// A committed region cannot be extended in place, so the grown one is a copy.
+void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes) {
+    void* grown = map_zeroed_pages(new_bytes);
+    if (grown == nullptr)
+        return nullptr;
+    std::memcpy(grown, pages, bytes);
+    unmap_pages(pages, bytes);
+    return grown;
+}
+
+void clear_mapped_pages(void* start, size_t bytes) {
+    std::memset(start, 0, bytes);
 }
 
 int64_t tell_file(std::FILE* stream) {
@@ -134,6 +149,28 @@ void* map_zeroed_pages(size_t bytes) {
 
 void unmap_pages(void* pages, size_t bytes) {
     munmap(pages, bytes);
+}
+
+// The kernel moves the pages into a larger range without copying them.
+void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes) {
+    void* grown = mremap(pages, bytes, new_bytes, MREMAP_MAYMOVE);
+    return grown == MAP_FAILED ? nullptr : grown;
+}
+
+// Private anonymous pages given back read as zero when next touched.
+void clear_mapped_pages(void* start, size_t bytes) {
+    const uintptr_t page = page_size();
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(start);
+    const uintptr_t end = begin + bytes;
+    const uintptr_t first_page = (begin + page - 1) / page * page;
+    const uintptr_t end_page = end / page * page;
+    if (end_page <= first_page ||
+        madvise(reinterpret_cast<void*>(first_page), end_page - first_page, MADV_DONTNEED) != 0) {
+        std::memset(start, 0, bytes);
+        return;
+    }
+    std::memset(start, 0, first_page - begin);
+    std::memset(reinterpret_cast<void*>(end_page), 0, end - end_page);
 }
 
 int64_t tell_file(std::FILE* stream) {

@@ -21,6 +21,15 @@ void* map_zeroed_pages(size_t bytes);
 // Returns memory from map_zeroed_pages, `bytes` being the size asked for.
 void unmap_pages(void* pages, size_t bytes);
 
+// Grows memory from map_zeroed_pages from `bytes` to `new_bytes`, keeping
+// its contents, the added bytes reading as zero; the pages may move. Null,
+// with the old memory kept, when the new size cannot be had.
+void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes);
+
+// Sets `bytes` from `start`, inside memory from map_zeroed_pages, to zero;
+// whole pages go back to the system instead of being written.
+void clear_mapped_pages(void* start, size_t bytes);
+
 // The position of `stream` and a seek on it, in 64 bits on every system.
 int64_t tell_file(std::FILE* stream);
 int seek_file(std::FILE* stream, int64_t offset, int origin);

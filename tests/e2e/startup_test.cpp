@@ -100,13 +100,21 @@ TEST(Startup, CommandLineAndModelFailuresEndWithStatusOneBeforeAnyWindow) {
          cannot_open("missing.ase")},
         {{"-m", "a.ase", "-m", "two.ase"},
          "Model to load = a.ase\nModel to load = two.ase\nAmount of Vertices in this mesh 3\n"
-         "Amount of faces in this mesh 1\nSorry. only have support for a single mesh\n"},
+         "Amount of faces in this mesh 1\nSorry. only have support for a single mesh\n",
+         "aseview: \"two.ase\" holds more than one mesh; to view them all: aseview -all -m "
+         "two.ase\n"},
+        {{"-m", "two meshes.ase", "-fit"},
+         "Model to load = two meshes.ase\nAmount of Vertices in this mesh 3\n"
+         "Amount of faces in this mesh 1\nSorry. only have support for a single mesh\n",
+         "aseview: \"two meshes.ase\" holds more than one mesh; to view them all: aseview -all "
+         "-m 'two meshes.ase'\n"},
     };
     unsetenv("DISPLAY");
     for (const failure_case& c : cases) {
         temp_dir dir;
         dir.write("a.ase", triangle);
         dir.write("two.ase", std::string(triangle) + triangle);
+        dir.write("two meshes.ase", std::string(triangle) + triangle);
         dir.write("a b.ase", triangle);
         viewer_process viewer(ASEVIEW_BINARY, c.arguments, dir.path());
         EXPECT_EQ(viewer.wait_exit(), 1) << c.output;

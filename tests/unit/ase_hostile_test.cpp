@@ -87,6 +87,12 @@ void scan_through_pipe(const std::string& text) {
     std::fclose(stream);
 }
 
+ase_options every_mesh() {
+    ase_options options;
+    options.all_meshes = true;
+    return options;
+}
+
 struct fatal_count {
     const char* model;
     const char* line; // the array's error line, as a pattern
@@ -146,6 +152,23 @@ TEST_F(AseHostile, SmallCountsOpenWhateverTheLengthAndLargerOnesMustFitTheFile) 
                 "error in f_data \\*alloc_faces\\(\\) function\n$");
 }
 
+// Read mesh after mesh into one store, the totals are bounded as one count
+// is: two counts that each open whatever the file's length must together
+// fit the file, and a total beyond 32 bits is refused, never wrapped round.
+TEST_F(AseHostile, TotalsOfEveryMeshAreBoundLikeOneCount) {
+    const std::string two_meshes = "*MESH_NUMVERTEX 1\n*MESH_NUMFACES 600000\n"
+                                   "*MESH_NUMVERTEX 1\n*MESH_NUMFACES 600000\n";
+    EXPECT_EXIT(read_model_dying(two_meshes, every_mesh()), testing::ExitedWithCode(1),
+                "Amount of faces in this mesh 600000\n"
+                "error in f_data \\*alloc_faces\\(\\) function\n$");
+    read_model(two_meshes + std::string(1200000, ' '), every_mesh());
+    EXPECT_EQ(mesh_store.num_faces, 1200000) << "a file that long holds them";
+    EXPECT_EXIT(read_model_dying("*MESH_NUMCVERTEX 1048576\n*MESH_NUMVERTEX 1\n"
+                                 "*MESH_NUMCVERTEX 2147483647\n",
+                                 every_mesh()),
+                testing::ExitedWithCode(1), "error in c_data \\*alloc_colors\\(\\) function\n$");
+}
+
 // A small file claiming as many records as it has bytes makes the viewer
 // write every record: the dumps grow with the file, a few dozen bytes per
 // byte of it, and nothing is read from records the file never touched.
@@ -191,6 +214,23 @@ TEST_F(AseHostile, RepeatedLargeCountsLeaveTheirRecordsUntouched) {
     EXPECT_EQ(resident_pages(mesh_store.t_list, sizeof(t_face) * length), 0u);
     EXPECT_EQ(resident_pages(mesh_store.v_color, sizeof(c_data) * length), 0u);
     EXPECT_TRUE(arrays_untouched()) << "and they read as zero";
+    // The same in a later mesh of a file read whole, after records that were
+    // written: its part of each array is cleared, not left as it was.
+    std::string later = "*MESH_NUMVERTEX 1\n*MESH_NUMFACES 1\n*MESH_FACE 0: A: 0 B: 0 C: 0\n"
+                        "*MESH_NUMCVERTEX 1\n*MESH_VERTCOL 0 1 1 1\n*MESH_NUMVERTEX 1\n";
+    for (int round = 0; round < 3; ++round)
+        later += "*MESH_NUMFACES 32768\n*MESH_NUMTVERTEX 0\n*MESH_NUMCVERTEX 32768\n"
+                 "*MESH_FACENORMAL 32767 1 1 1\n*MESH_VERTCOL 32767 1 1 1\n";
+    later += "*MESH_NUMFACES 32768\n*MESH_NUMTVERTEX 0\n*MESH_NUMCVERTEX 32768\n";
+    read_model(later + std::string(2 * length, ' '), every_mesh());
+    ASSERT_EQ(mesh_store.num_faces, 32769);
+    ASSERT_EQ(mesh_store.num_cvertex, 32769);
+    EXPECT_FLOAT_EQ(mesh_store.v_color[0].rgb[0], 1.0f) << "the first mesh's colour is kept";
+    EXPECT_FLOAT_EQ(mesh_store.f_list[32768].norm[0], 0.0f);
+    EXPECT_FLOAT_EQ(mesh_store.v_color[32768].rgb[0], 0.0f);
+#ifndef ASEVIEW_SANITIZED
+    EXPECT_LT(resident_pages(mesh_store.v_color + 1, sizeof(c_data) * 32768), 3u);
+#endif
 }
 
 // A pipe is read like the file it carries: its length bounds the counts,
@@ -201,6 +241,12 @@ TEST_F(AseHostile, PipedModelIsBoundByItsLengthLikeAFile) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Amount of Vertices in this mesh 3\n");
     ASSERT_EQ(mesh_store.num_vertex, 3);
     EXPECT_FLOAT_EQ(mesh_store.v_data[2].pos[2], -3.0f);
+    // UTF-16 text comes through the copy whole, its byte-order mark first.
+    std::string wide = "\xff\xfe";
+    for (const char c : std::string("*MESH_NUMVERTEX 5\n"))
+        wide += std::string{c, '\0'};
+    scan_through_pipe(wide);
+    EXPECT_EQ(mesh_store.num_vertex, 5);
     EXPECT_EXIT(
         {
             dup2(2, 1);

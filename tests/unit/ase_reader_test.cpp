@@ -2,7 +2,11 @@
 #include "support/temp_dir.h"
 #include "tests/unit/mesh_fixture.h"
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,6 +29,25 @@ std::string repeat(char c, size_t n) {
 }
 
 using AseReader = MeshTest;
+
+ase_options every_mesh() {
+    ase_options options;
+    options.all_meshes = true;
+    return options;
+}
+
+// The four arrays as bytes, for comparing two loads.
+std::string store_bytes() {
+    const auto bytes = [](const void* records, size_t size) {
+        return records == nullptr ? std::string("none")
+                                  : std::string(static_cast<const char*>(records), size);
+    };
+    const mesh_store_t& m = mesh_store;
+    return bytes(m.v_data, sizeof(d_data) * static_cast<size_t>(m.num_vertex)) +
+           bytes(m.f_list, sizeof(f_data) * static_cast<size_t>(m.num_faces)) +
+           bytes(m.t_list, sizeof(t_face) * static_cast<size_t>(m.num_tfaces)) +
+           bytes(m.v_color, sizeof(c_data) * static_cast<size_t>(m.num_cvertex));
+}
 
 } // namespace
 
@@ -310,5 +333,90 @@ TEST_F(AseReader, ReadsTheSameAcrossTheEdgeOfItsBuffer) {
         EXPECT_FLOAT_EQ(mesh_store.v_data[1].pos[1], -2.0f) << before_edge;
         read_model(padding + with_nul);
         EXPECT_EQ(mesh_store.num_vertex, 0) << "a NUL inside a token keeps it from being a keyword";
+    }
+}
+
+// Three meshes into one store: each one's records after those of the meshes
+// before it, and the numbers in its faces and normals shifted alike. A
+// number outside its own mesh names nothing rather than a neighbour's
+// record, an unset one names the mesh's first record, a mesh without
+// colours is marked so, and a second texture set replaces the first.
+TEST_F(AseReader, EveryMeshGoesAfterTheMeshesBeforeIt) {
+    const std::string output = read_model(
+        // Mesh 0: 3 vertices, 1 face, 3 texture vertices, 2 colours.
+        "*MESH_NUMVERTEX 3\n*MESH_NUMFACES 1\n*MESH_VERTEX 2 1 1 1\n"
+        "*MESH_FACE 0: A: 0 B: 1 C: 3\n*MESH_NUMTVERTEX 3\n*MESH_TFACE 0 2 1 0\n"
+        "*MESH_NUMCVERTEX 2\n*MESH_VERTCOL 1 0.5 0.5 0.5\n*MESH_CFACE 0 1 0 1\n"
+        "*MESH_FACENORMAL 0 0 0 1\n*MESH_VERTEXNORMAL 0 0 0 1\n*MESH_VERTEXNORMAL 1 0 0 1\n"
+        "*MESH_VERTEXNORMAL 2 0 0 1\n"
+        // Mesh 1: 4 vertices, 2 faces, two texture sets, no colours.
+        "*MESH_NUMVERTEX 4\n*MESH_NUMFACES 2\n*MESH_VERTEX 3 7 7 7\n"
+        "*MESH_FACE 1: A: 3 B: 0 C: 2\n*MESH_NUMTVERTEX 5\n*MESH_TFACE 1 4 0 1\n"
+        "*MESH_NUMTVERTEX 2\n*MESH_TFACE 0 1 1 0\n"
+        "*MESH_FACENORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 2 0 0 1\n*MESH_VERTEXNORMAL 3 0 0 1\n"
+        "*MESH_VERTEXNORMAL 0 0 0 1\n"
+        // Mesh 2: 1 vertex, 1 face left unset, 1 colour.
+        "*MESH_NUMVERTEX 1\n*MESH_NUMFACES 1\n*MESH_NUMCVERTEX 1\n*MESH_VERTCOL 0 0 0 1\n",
+        every_mesh());
+    EXPECT_EQ(output, "Amount of Vertices in this mesh 3\nAmount of faces in this mesh 1\n"
+                      "Amount of Vertices in this mesh 4\nAmount of faces in this mesh 2\n"
+                      "Amount of Vertices in this mesh 1\nAmount of faces in this mesh 1\n");
+    ASSERT_EQ(mesh_store.num_vertex, 8);
+    ASSERT_EQ(mesh_store.num_faces, 4);
+    ASSERT_EQ(mesh_store.num_cvertex, 3);
+    ASSERT_EQ(mesh_store.num_tfaces, 3);
+    const auto corners = [](const int32_t(&field)[3]) {
+        return std::vector<int32_t>(std::begin(field), std::end(field));
+    };
+    using v = std::vector<int32_t>;
+    const f_data* f = mesh_store.f_list;
+    EXPECT_EQ(corners(f[0].vert), (v{0, 1, -1}));
+    EXPECT_EQ(corners(f[0].nvert), (v{0, 1, 2}));
+    EXPECT_EQ(corners(f[0].cvert), (v{1, 0, 1}));
+    EXPECT_EQ(corners(f[1].vert), (v{3, 3, 3}));
+    EXPECT_EQ(corners(f[2].vert), (v{6, 3, 5}));
+    EXPECT_EQ(corners(f[2].nvert), (v{5, 6, 3}));
+    EXPECT_FLOAT_EQ(f[2].norm[1], 1.0f);
+    for (int face : {1, 2})
+        EXPECT_EQ(corners(f[face].cvert),
+                  (v{uncoloured_corner, uncoloured_corner, uncoloured_corner}));
+    EXPECT_EQ(corners(f[3].vert), (v{7, 7, 7}));
+    EXPECT_EQ(corners(f[3].cvert), (v{2, 2, 2}));
+    EXPECT_EQ(corners(mesh_store.t_list[0].tvert), (v{2, 1, 0}));
+    EXPECT_EQ(corners(mesh_store.t_list[1].tvert), (v{4, 4, 3}));
+    EXPECT_EQ(corners(mesh_store.t_list[2].tvert), (v{3, 3, 3})) << "the first set is gone";
+    EXPECT_FLOAT_EQ(mesh_store.v_data[2].pos[0], 1.0f);
+    EXPECT_FLOAT_EQ(mesh_store.v_data[6].pos[2], -7.0f);
+    EXPECT_EQ(mesh_store.v_data[6].index, 3) << "a vertex keeps its number inside its mesh";
+    EXPECT_FLOAT_EQ(mesh_store.v_data[5].norm[2], -1.0f);
+    EXPECT_FLOAT_EQ(mesh_store.v_color[1].rgb[0], 0.5f);
+    EXPECT_FLOAT_EQ(mesh_store.v_color[2].rgb[2], 1.0f);
+}
+
+// The exports in UTF-16, in both byte orders, read as the 8-bit text their
+// code units stand for: the same lines, the same store; and one mesh at a
+// time, the same refusal at the second mesh.
+TEST_F(AseReader, Utf16ExportsReadAsTheirEightBitForm) {
+    for (const char* name :
+         {"assimp-ThreeCubesGreen_UTF16LE.ASE", "assimp-ThreeCubesGreen_UTF16BE.ASE"}) {
+        SCOPED_TRACE(name);
+        std::ifstream file(std::string(REAL_FIXTURES_DIR) + "/" + name, std::ios::binary);
+        const std::string wide{std::istreambuf_iterator<char>(file), {}};
+        ASSERT_GT(wide.size(), 1000u);
+        const bool big_endian = wide[0] == '\xfe';
+        std::string narrow;
+        for (size_t i = 2; i + 1 < wide.size(); i += 2) {
+            const unsigned char first = wide[i], second = wide[i + 1];
+            const unsigned unit = big_endian ? first << 8 | second : second << 8 | first;
+            narrow += unit < 128 ? static_cast<char>(unit) : '\x80';
+        }
+        const std::string expected_output = read_model(narrow, every_mesh());
+        const std::string expected_store = store_bytes();
+        ASSERT_EQ(mesh_store.num_vertex, 24);
+        EXPECT_EQ(read_model(wide, every_mesh()), expected_output);
+        EXPECT_TRUE(store_bytes() == expected_store);
+        EXPECT_EXIT(read_model_dying(wide), testing::ExitedWithCode(1),
+                    "^Amount of Vertices in this mesh 8\nAmount of faces in this mesh 12\n"
+                    "Sorry. only have support for a single mesh\n$");
     }
 }

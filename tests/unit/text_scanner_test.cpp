@@ -98,11 +98,13 @@ std::string printable(const std::string& s) {
     return out.size() > 200 ? out.substr(0, 200) + "..." : out;
 }
 
-// Compares and reports; returns false on the first difference.
-bool agree(const std::string& input, const format_case& fc) {
+// Compares and reports; returns false on the first difference. Ours reads
+// `our_input`, the same text as `input` unless given in another encoding.
+bool agree(const std::string& input, const format_case& fc,
+           const std::string* our_input = nullptr) {
     static our_scan ours; // the scanner's buffer is large; keep it off the stack
     const scan_result expected = run(input, fc, libc_scan{});
-    const scan_result actual = run(input, fc, ours);
+    const scan_result actual = run(our_input != nullptr ? *our_input : input, fc, ours);
     bool same = expected.returned == actual.returned && expected.position == actual.position &&
                 std::strcmp(expected.token, actual.token) == 0;
     for (int k = 0; k < 4; ++k)
@@ -144,7 +146,7 @@ const char* const hostile_inputs[] = {
     "\tA:\t1 B:\t2", "\tA:\t1 B:\tx C:\t3", "   A :1", "\tA:\t1 B:\t2 C:\t", "1 2 3", "1 2",
     "1\r\n2\r\n3\r\n", "1.5 2.5 -3.5 extra", "4 0.0 0.0 1.0", "4 0.0 x 1.0", "tok", "a b",
     "*MESH_VERTEX", "{", "}", "\"quoted name\"", "1,5", "1e5e5", "0e", "0x0", "00x1", "-00",
-    "1.5f", "1.5L", "\xff\xfe", "caf\xc3\xa9", "- 1", "+ 1", "1 -", "0b101",
+    "1.5f", "1.5L", "\xff\xff\xfe", "caf\xc3\xa9", "- 1", "+ 1", "1 -", "0b101",
 };
 // clang-format on
 
@@ -163,6 +165,45 @@ TEST(TextScanner, MatchesLibcOnHostileInputs) {
         GTEST_SKIP() << no_glibc;
     for (const char* input : hostile_inputs)
         check_all_formats(input);
+}
+
+// UTF-16 text after its byte-order mark reads as its 8-bit form: each unit
+// below 128 as that byte, any other as 0x80, and a last byte without its
+// pair as 0x80 too. The unit standing for a byte above 127 is U+3131, both
+// of whose bytes are the digit 1, so that a decoder reading either byte of
+// a unit as text would make a number of it.
+TEST(TextScanner, Utf16TextMatchesLibcOnItsEightBitForm) {
+    if (!glibc_reference)
+        GTEST_SKIP() << no_glibc;
+    const auto wide = [](const std::string& text, bool big_endian) {
+        std::string bytes = big_endian ? "\xfe\xff" : "\xff\xfe";
+        for (const unsigned char c : text) {
+            const unsigned unit = c < 128 ? c : 0x3131;
+            const char low = static_cast<char>(unit & 0xff), high = static_cast<char>(unit >> 8);
+            bytes += big_endian ? std::string{high, low} : std::string{low, high};
+        }
+        return bytes;
+    };
+    const auto eight_bit = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<unsigned char>(c) < 128 ? c : '\x80';
+        return text;
+    };
+    std::vector<std::string> inputs(std::begin(hostile_inputs), std::end(hostile_inputs));
+    inputs.insert(inputs.end(),
+                  {"12\x80 5",
+                   "\x80"
+                   "7",
+                   "1.5\xc3\xa9", std::string(3000, ' ') + "9", std::string("4\0 2", 4)});
+    for (const std::string& input : inputs)
+        for (const bool big_endian : {false, true}) {
+            const std::string text = wide(input, big_endian);
+            const std::string odd = text + "7";
+            for (const format_case& fc : formats)
+                if (!agree(eight_bit(input), fc, &text) ||
+                    !agree(eight_bit(input) + "\x80", fc, &odd))
+                    return;
+        }
 }
 
 TEST(TextScanner, MatchesLibcWithNulBytes) {
