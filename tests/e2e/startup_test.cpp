@@ -6,6 +6,7 @@
 #include "support/viewer_process.h"
 #include "support/x_display.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -226,5 +227,35 @@ TEST(Startup, AModelOutOfViewIsNamedOnStandardErrorAndFitFramesIt) {
     ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
     ASSERT_TRUE(viewer.wait_output(console)) << viewer.output();
     EXPECT_GT(model_pixels(window, window_pixels / 6), window_pixels / 6);
+    EXPECT_EQ(viewer.errors(), "");
+}
+
+// A real export of three meshes, with "-all" and "-fit" among the other
+// arguments: the count lines of each mesh, then the merged mesh in the
+// dumps and in the middle of the window, and no line on standard error.
+TEST(Startup, EveryMeshOfARealExportIsShownFramedWithAllAndFit) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    dir.copy_in(REAL_FIXTURES_DIR "/cafu-box1a.ase", "box.ase");
+    viewer_process viewer(ASEVIEW_BINARY, {"-all", "-m", "box.ase", "-fit"}, dir.path());
+    const Window window = find_window(viewer_window_title);
+    ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
+    ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t16\n")) << viewer.output();
+    EXPECT_EQ(viewer.output(), "Model to load = box.ase\n"
+                               "Amount of Vertices in this mesh 8\nAmount of faces in this mesh 8\n"
+                               "Amount of Vertices in this mesh 4\nAmount of faces in this mesh 2\n"
+                               "Amount of Vertices in this mesh 4\nAmount of faces in this mesh 2\n"
+                               "Mesh Data\nThe amount of faces in this mesh is\t12\n"
+                               "The amount of vertices in this mesh is\t16\n");
+    // The first frame comes after the dumps.
+    const int window_pixels = 640 * 480;
+    EXPECT_GT(model_pixels(window, window_pixels / 6), window_pixels / 6);
+    // The last vertex of the third mesh, its vertex 3, is vertex 15 of the whole.
+    const std::string last_vertex =
+        "vertex pos = 15\n X=-3.900600\n\t\t\t\tY=-3.900600\n\tZ=4.399400\n";
+    const std::string dump = dir.read("dump.txt");
+    EXPECT_EQ(dump.rfind("-----MAX_FACES = 12\n", 0), 0u) << dump;
+    EXPECT_EQ(dump.substr(dump.size() - std::min(dump.size(), last_vertex.size())), last_vertex);
     EXPECT_EQ(viewer.errors(), "");
 }
