@@ -137,7 +137,8 @@ build_project() {
 # runtime, libgcc and winpthread are linked in.
 check_imports() {
     local program=$1 dll
-    local system_dlls=" ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll OPENGL32.dll GLU32.dll USER32.dll WINMM.dll "
+    local system_dlls=" ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll OPENGL32.dll GLU32.dll SHELL32.dll"
+    system_dlls+=" USER32.dll WINMM.dll "
     for dll in $(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
         [[ ${system_dlls,,} == *" ${dll,,} "* ]] || fail "$(basename "$program") imports $dll"
     done
