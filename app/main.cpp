@@ -59,7 +59,7 @@ void parse_args(int argc, char** argv) {
         std::error_code error;
         if (ignored_model == nullptr && !is(argv[i], "-m") && !is(argv[i], "-morph") &&
             !is(argv[i], "-h") && !is(argv[i], "help") &&
-            std::filesystem::is_regular_file(argv[i], error))
+            std::filesystem::is_regular_file(native_path(argv[i]), error))
             ignored_model = argv[i];
         if (is(argv[i], "-m")) {
             i = take_value(argc, argv, i);
@@ -101,7 +101,7 @@ void place_model() {
 } // namespace
 
 int main(int argc, char** argv) {
-    prepare_process();
+    prepare_process(argc, argv);
     viewer_state.mem_status = new (std::nothrow) memory_status{};
     if (viewer_state.mem_status == nullptr) {
         std::printf("cannot reserve the memory status record\n");

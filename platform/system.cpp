@@ -8,6 +8,8 @@
 
 #include "platform/windows.h"
 
+#include <shellapi.h>
+
 namespace {
 
 // The errno closest to the reason a Windows call failed.
@@ -30,12 +32,102 @@ int errno_from_last_error() {
     }
 }
 
+// `text` in UTF-16; false when it is not UTF-8.
+bool wide_from_utf8(const char* text, std::wstring& wide) {
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (size == 0)
+        return false;
+    wide.resize(static_cast<size_t>(size));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), size);
+    wide.pop_back();
+    return true;
+}
+
+std::string utf8_from_wide(const wchar_t* wide) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (size == 0)
+        return {};
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+    text.pop_back();
+    return text;
+}
+
+// The console's own output code page, given back when the process ends.
+UINT console_code_page = 0;
+
+void give_back_console_code_page() {
+    SetConsoleOutputCP(console_code_page);
+}
+
+// The console lines are UTF-8; a console shows them as letters only while
+// its output code page is UTF-8. Pipes and files get the bytes unchanged.
+void show_utf8_on_console() {
+    DWORD mode;
+    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
+        !GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode))
+        return;
+    console_code_page = GetConsoleOutputCP();
+    if (console_code_page != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+        std::atexit(give_back_console_code_page);
+}
+
 } // namespace
+
+std::vector<std::string> utf8_arguments(const wchar_t* command_line) {
+    int count = 0;
+    wchar_t** wide_arguments = CommandLineToArgvW(command_line, &count);
+    std::vector<std::string> arguments;
+    if (wide_arguments == nullptr)
+        return arguments;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(utf8_from_wide(wide_arguments[i]));
+    LocalFree(wide_arguments);
+    return arguments;
+}
 
 // Microsoft's C runtimes take _IOLBF as full buffering (and refuse a size of
 // 0), so stdout goes unbuffered there to show each line as it is printed.
-void prepare_process() {
+// The C runtime's narrow argv holds the ANSI code page, where a letter that
+// the page lacks becomes '?', so the arguments come from the wide command
+// line instead (the manifest's UTF-8 code page does the same from Windows
+// 10 1903 on; this serves the versions before it).
+void prepare_process(int& argc, char**& argv) {
     std::setvbuf(stdout, nullptr, _IONBF, BUFSIZ);
+    show_utf8_on_console();
+    static std::vector<std::string> arguments = utf8_arguments(GetCommandLineW());
+    static std::vector<char*> argument_pointers;
+    if (arguments.empty())
+        return;
+    for (std::string& argument : arguments)
+        argument_pointers.push_back(argument.data());
+    argument_pointers.push_back(nullptr);
+    argc = static_cast<int>(arguments.size());
+    argv = argument_pointers.data();
+}
+
+std::filesystem::path native_path(const char* argument) {
+    std::wstring wide;
+    if (!wide_from_utf8(argument, wide))
+        return argument;
+    return wide;
+}
+
+extern "C" {
+
+std::FILE* __real_fopen(const char* path, const char* mode);
+
+// The Windows programs are linked with --wrap=fopen, so that every fopen
+// comes here: the path is UTF-8 and opens through the wide call, which no
+// ANSI code page stands in; one that is not UTF-8 goes on as it was.
+std::FILE* __wrap_fopen(const char* path, const char* mode) {
+    std::wstring wide_path;
+    std::wstring wide_mode;
+    if (path == nullptr || mode == nullptr || !wide_from_utf8(path, wide_path) ||
+        !wide_from_utf8(mode, wide_mode))
+        return __real_fopen(path, mode);
+    return _wfopen(wide_path.c_str(), wide_mode.c_str());
+}
 }
 
 size_t page_size() {
@@ -75,25 +167,30 @@ int seek_file(std::FILE* stream, int64_t offset, int origin) {
     return _fseeki64(stream, offset, origin);
 }
 
-// GetTempFileNameA creates the file under a fresh name; "D" then opens it
-// to be deleted when the last handle to it closes.
+// GetTempFileNameW creates the file under a fresh name; "D" then opens it
+// to be deleted when the last handle to it closes. The wide calls take a
+// folder of any letters, e.g. under a user name in Cyrillic.
 std::FILE* open_temporary_file(const char*& directory) {
-    static char folder[MAX_PATH + 1];
-    directory = folder;
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder) {
+    static std::string folder_text;
+    folder_text.clear();
+    directory = folder_text.c_str();
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length >= MAX_PATH + 1) {
         errno = length == 0 ? errno_from_last_error() : ENAMETOOLONG;
         return nullptr;
     }
-    char name[MAX_PATH];
-    if (GetTempFileNameA(folder, "ase", 0, name) == 0) {
+    folder_text = utf8_from_wide(folder);
+    directory = folder_text.c_str();
+    wchar_t name[MAX_PATH];
+    if (GetTempFileNameW(folder, L"ase", 0, name) == 0) {
         errno = errno_from_last_error();
         return nullptr;
     }
-    std::FILE* file = std::fopen(name, "w+bD");
+    std::FILE* file = _wfopen(name, L"w+bD");
     if (file == nullptr) {
         const int error = errno;
-        DeleteFileA(name);
+        DeleteFileW(name);
         errno = error;
     }
     return file;
@@ -128,7 +225,7 @@ void open_standard_streams() {
 
 } // namespace
 
-void prepare_process() {
+void prepare_process(int&, char**&) {
     open_standard_streams();
     // A write beyond the file-size limit then fails with EFBIG and is
     // reported like any other write error, instead of ending the process.
@@ -204,6 +301,10 @@ std::FILE* open_temporary_file(const char*& directory) {
         errno = error;
     }
     return file;
+}
+
+std::filesystem::path native_path(const char* argument) {
+    return argument;
 }
 
 std::filesystem::path running_program() {

@@ -5,11 +5,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 // Sets up the process before anything else runs: standard streams that a
 // launcher left closed, write errors instead of signals, and console lines
-// that appear as they are printed, also when stdout is a pipe.
-void prepare_process();
+// that appear as they are printed, also when stdout is a pipe. On Windows
+// also `argc` and `argv`, made again in UTF-8 from the wide command line, and
+// a console that shows UTF-8 lines as letters.
+void prepare_process(int& argc, char**& argv);
+
+// The path that a command-line argument names: its bytes on Linux; on
+// Windows the argument is UTF-8, as every path string of the viewer is there.
+std::filesystem::path native_path(const char* argument);
 
 // The size of a memory page in bytes.
 size_t page_size();
@@ -43,3 +51,9 @@ std::FILE* open_temporary_file(const char*& directory);
 // The path of the running program, for finding the files installed beside
 // it; empty where the system does not tell it.
 std::filesystem::path running_program();
+
+#ifdef _WIN32
+// The arguments of a Windows command line, split as the shell splits them,
+// in UTF-8; empty when it cannot be split.
+std::vector<std::string> utf8_arguments(const wchar_t* command_line);
+#endif

@@ -3,11 +3,13 @@
 # build-windows/ with Debian's MinGW-w64, runs the unit tests under wine,
 # makes build-windows/aseview-VERSION-win64.zip, and runs the zip's viewer
 # under wine in a private Xvfb on the bundled model, comparing its dumps with
-# the Linux build's. freeglut and GoogleTest are built for the target from
-# Debian's source packages, once, into build-windows/deps/. The machine's own
-# package sources, lists and cache are left as they are: apt-get reads a
-# sources file and keeps its lists of its own under build-windows/apt/. Any
-# failed step ends it with status 1.
+# the Linux build's; then the same viewer and the zip's drag-and-drop
+# launcher on models in a folder named with Cyrillic and CJK letters, and a
+# multi-mesh model through the launcher. freeglut and GoogleTest are built
+# for the target from Debian's source packages, once, into
+# build-windows/deps/. The machine's own package sources, lists and cache are
+# left as they are: apt-get reads a sources file and keeps its lists of its
+# own under build-windows/apt/. Any failed step ends it with status 1.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$project_root/build-windows
@@ -137,7 +139,8 @@ build_project() {
 # runtime, libgcc and winpthread are linked in.
 check_imports() {
     local program=$1 dll
-    local system_dlls=" ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll OPENGL32.dll GLU32.dll USER32.dll WINMM.dll "
+    local system_dlls=" ADVAPI32.dll GDI32.dll KERNEL32.dll msvcrt.dll OPENGL32.dll GLU32.dll SHELL32.dll"
+    system_dlls+=" USER32.dll WINMM.dll "
     for dll in $(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
         [[ ${system_dlls,,} == *" ${dll,,} "* ]] || fail "$(basename "$program") imports $dll"
     done
@@ -158,6 +161,9 @@ start_display() {
 # add-ons, which it would offer to download.
 start_wine() {
     export WINEPREFIX=$build_dir/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # Its ANSI code page (1252) cannot hold Cyrillic or CJK letters: paths of
+    # such letters then open only where the viewer keeps them out of that page.
+    export LANG=C.UTF-8
     # Whatever an interrupted run left in the prefix ends first.
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -185,13 +191,14 @@ run_unit_tests() {
     unit_summary="unit tests under wine: $total run, $((total - skipped)) passed, $skipped skipped"
 }
 
-# Runs a viewer without arguments in a folder, as a double click does, its
-# output read through files, until its window shows; then clicks it and types
-# q, and checks that it ends with status 1.
+# Runs a command in a folder (a viewer without arguments, as a double click
+# starts it, or with them), without standard input and its output read
+# through files, until the viewer's window shows; then clicks it and types q,
+# and checks that it ends with status 1.
 run_viewer() {
     local run_dir=$1 window status attempt
     shift
-    (cd "$run_dir" && exec "$@") >"$run_dir.out" 2>"$run_dir.err" &
+    (cd "$run_dir" && exec "$@") </dev/null >"$run_dir.out" 2>"$run_dir.err" &
     viewer_pid=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "^$window_title\$" | head -n 1) ||
         fail "no window from $*: $(cat "$run_dir.out" "$run_dir.err")"
@@ -222,7 +229,8 @@ same_but_crlf() {
 }
 
 make_zip() {
-    local version contents expected=(README.md aseview.exe map2.tga simple.ase windows.txt)
+    local version contents
+    local expected=(README.md aseview.exe map2.tga open-with-aseview.cmd simple.ase windows.txt)
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
     zip=$build_dir/aseview-$version-win64.zip
     rm -f "$zip"
@@ -259,6 +267,94 @@ smoke() {
     smoke_summary+=" the Linux viewer's apart from CR LF; q ended it with status 1"
 }
 
+# The wine path of a file of this machine, through wine's drive Z:.
+wine_path() {
+    local path=$1
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+# `text` must stand whole on one line of `file`, that line ending in CR LF.
+has_line() {
+    local file=$1 text=$2
+    grep -qxF "$text"$'\r' "$file" || fail "no line \"$text\" in $file: $(cat "$file")"
+}
+
+# The zip's viewer on models in a folder named with Cyrillic and CJK letters,
+# a space, "&" and "!", which the ANSI code page of LANG=C.UTF-8 cannot hold:
+# from the command line there, running in that folder (its map, its dumps),
+# and through the launcher, from a second copy of the zip, read-only, in such
+# a folder too. Then a multi-mesh model through the launcher, and the
+# launcher's failure, which waits for a key.
+unicode_paths() {
+    local folder=$build_dir/smoke/"модели 文 & !" unpacked=$build_dir/smoke/"только чтение & !"
+    local windows_dir=$build_dir/smoke/$(basename "$zip" .zip)
+    local model missing launcher local_app_data work_folder before dump status
+    mkdir -p "$folder" "$unpacked"
+    cp "$project_root/assets/simple.ase" "$folder/модель.ase"
+    cp "$project_root/assets/map2.tga" "$folder/"
+    cp "$project_root/tests/fixtures/real/cafu-box1a.ase" "$folder/ящик 箱.ase"
+    model=$(wine_path "$folder/модель.ase")
+    missing=$(wine_path "$folder/нет.ase")
+
+    run_viewer "$folder" /usr/lib/wine/wine64 "$windows_dir/aseview.exe" -m "$model"
+    has_line "$folder.out" "Model to load = $model"
+    # The map is read from that folder: a failure to read it would be a line of aseview's.
+    ! grep -q '^aseview:' "$folder.err" || fail "the viewer in $folder complained: $(cat "$folder.err")"
+    for dump in dump.txt norm.txt vnorml.txt; do
+        same_but_crlf "$folder/$dump" "$build_dir/smoke/linux/$dump"
+    done
+    status=0
+    /usr/lib/wine/wine64 "$windows_dir/aseview.exe" -m "$missing" >"$folder.missing" 2>&1 || status=$?
+    [ "$status" -eq 1 ] || fail "a missing model ended the viewer with status $status, not 1"
+    has_line "$folder.missing" "aseview: cannot open \"$missing\": No such file or directory"
+    # Named without -m, in a folder without simple.ase: the hint shows the way to view it.
+    (cd "$build_dir/smoke" && /usr/lib/wine/wine64 "$windows_dir/aseview.exe" "$model") \
+        >"$folder.ignored" 2>&1 || true
+    grep -qF "(to view $model: aseview -m '$model')" "$folder.ignored" ||
+        fail "no hint to view $model: $(cat "$folder.ignored")"
+
+    (cd "$unpacked" && cmake -E tar xf "$zip")
+    unpacked=$unpacked/$(basename "$zip" .zip)
+    # Started from its folder, as `cmd /c` with two quoted words would take
+    # the quotes off the first (Explorer puts the whole line in quotes).
+    launcher=open-with-aseview.cmd
+    chmod -R a-w "$unpacked"
+    before=$(find "$unpacked" -printf '%p %s %T@\n' | sort)
+    local_app_data=$(/usr/lib/wine/wine64 cmd /c echo %LOCALAPPDATA% | tr -d '\r')
+    work_folder=$(/usr/lib/wine/wine64 winepath -u "$local_app_data\\aseview" | tr -d '\r')
+    rm -rf "$work_folder"
+    run_viewer "$unpacked" /usr/lib/wine/wine64 cmd /c "$launcher" "$model"
+    has_line "$unpacked.out" "Model to load = $model"
+    for dump in dump.txt norm.txt vnorml.txt; do
+        same_but_crlf "$work_folder/$dump" "$build_dir/smoke/linux/$dump"
+    done
+    cmp -s "$work_folder/map2.tga" "$project_root/assets/map2.tga" ||
+        fail "the launcher did not copy the map into $work_folder"
+    # Wine shows a file's read-only mark as a mode without write permission.
+    [[ $(stat -c %A "$work_folder/map2.tga") == -rw* ]] ||
+        fail "the launcher's copy of the map is read-only, as the zip's folder is"
+    ! grep -q "Press any key" "$unpacked.out" ||
+        fail "the launcher waited for a key after q: $(cat "$unpacked.out")"
+
+    status=0
+    (cd "$unpacked" && exec /usr/lib/wine/wine64 cmd /c "$launcher" "$missing") </dev/null \
+        >"$folder.launcher-missing" 2>&1 || status=$?
+    [ "$status" -eq 1 ] || fail "the launcher on a missing model ended with status $status, not 1"
+    has_line "$folder.launcher-missing" "aseview: cannot open \"$missing\": No such file or directory"
+    grep -q "Press any key" "$folder.launcher-missing" ||
+        fail "the launcher did not wait for a key after a failure: $(cat "$folder.launcher-missing")"
+    [ "$(find "$unpacked" -printf '%p %s %T@\n' | sort)" = "$before" ] ||
+        fail "the launcher changed its own folder $unpacked"
+
+    run_viewer "$unpacked" /usr/lib/wine/wine64 cmd /c "$launcher" "$(wine_path "$folder/ящик 箱.ase")"
+    # The launcher removes dump.txt first: this one is the multi-mesh model's.
+    [ -s "$work_folder/dump.txt" ] || fail "no dump of the multi-mesh model in $work_folder"
+    chmod -R u+w "$unpacked"
+    unicode_summary="Unicode paths: a model in \"$(basename "$folder")\" opened from the command line and"
+    unicode_summary+=" through the launcher (read-only folder), its path printed in UTF-8; a failure"
+    unicode_summary+=" waited for a key; the multi-mesh cafu-box1a.ase opened through the launcher"
+}
+
 started=$SECONDS
 install_missing_packages "${packages[@]}"
 build_dependencies
@@ -267,6 +363,8 @@ check_imports "$build_dir/aseview.exe"
 check_imports "$build_dir/tests/unit_tests.exe"
 build_seconds=$((SECONDS - started))
 
+# A read-only copy of the zip that an interrupted run left can be removed again.
+chmod -R u+w "$build_dir/smoke" 2>/dev/null || true
 rm -rf "$build_dir/smoke"
 mkdir -p "$build_dir/smoke"
 start_display
@@ -274,8 +372,10 @@ start_wine
 run_unit_tests
 make_zip
 smoke
+unicode_paths
 
 echo "build: $build_seconds s; $unit_summary"
 echo "$smoke_summary"
+echo "$unicode_summary"
 echo "$zip_summary"
 echo "windows: all passed in $((SECONDS - started)) s"
