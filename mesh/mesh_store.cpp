@@ -132,10 +132,10 @@ void extend_array(Record*& array, array_memory& memory, int32_t first, int32_t c
     }
     if (memory.written > first) {
         const size_t bytes = static_cast<size_t>(memory.written - first) * sizeof(Record);
-        if (memory.mapped != 0)
-            clear_mapped_pages(array + first, bytes);
-        else
+        if (memory.mapped == 0)
             std::memset(static_cast<void*>(array + first), 0, bytes);
+        else if (!clear_mapped_pages(array + first, bytes))
+            fail(failure);
     }
     memory.written = total;
 }

@@ -4,6 +4,17 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+// What became of whole pages given back to the system by give_back_pages.
+enum class pages_back {
+    zeroed, // they read as zero when next touched
+    kept,   // the system took none: they hold what they held
+    lost,   // given back but not had again: they cannot be touched
+};
+
+} // namespace
+
 #ifdef _WIN32
 
 #include "platform/windows.h"
@@ -155,8 +166,13 @@ void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes) {
     return grown;
 }
 
-void clear_mapped_pages(void* start, size_t bytes) {
-    std::memset(start, 0, bytes);
+// Decommitted pages are committed again at once, reading as zero; the
+// commit can fail only when the system is out of memory.
+static pages_back give_back_pages(void* pages, size_t bytes) {
+    if (VirtualFree(pages, bytes, MEM_DECOMMIT) == 0)
+        return pages_back::kept;
+    return VirtualAlloc(pages, bytes, MEM_COMMIT, PAGE_READWRITE) != nullptr ? pages_back::zeroed
+                                                                             : pages_back::lost;
 }
 
 int64_t tell_file(std::FILE* stream) {
@@ -255,19 +271,8 @@ void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes) {
 }
 
 // Private anonymous pages given back read as zero when next touched.
-void clear_mapped_pages(void* start, size_t bytes) {
-    const uintptr_t page = page_size();
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(start);
-    const uintptr_t end = begin + bytes;
-    const uintptr_t first_page = (begin + page - 1) / page * page;
-    const uintptr_t end_page = end / page * page;
-    if (end_page <= first_page ||
-        madvise(reinterpret_cast<void*>(first_page), end_page - first_page, MADV_DONTNEED) != 0) {
-        std::memset(start, 0, bytes);
-        return;
-    }
-    std::memset(start, 0, first_page - begin);
-    std::memset(reinterpret_cast<void*>(end_page), 0, end - end_page);
+static pages_back give_back_pages(void* pages, size_t bytes) {
+    return madvise(pages, bytes, MADV_DONTNEED) == 0 ? pages_back::zeroed : pages_back::kept;
 }
 
 int64_t tell_file(std::FILE* stream) {
@@ -314,3 +319,27 @@ std::filesystem::path running_program() {
 }
 
 #endif
+
+// Whole pages go back to the system instead of being written, so clearing
+// a large array costs next to nothing; the parts of pages at either end are
+// written.
+bool clear_mapped_pages(void* start, size_t bytes) {
+    const uintptr_t page = page_size();
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(start);
+    const uintptr_t end = begin + bytes;
+    const uintptr_t first_page = (begin + page - 1) / page * page;
+    const uintptr_t end_page = end / page * page;
+    const pages_back outcome =
+        end_page > first_page
+            ? give_back_pages(reinterpret_cast<void*>(first_page), end_page - first_page)
+            : pages_back::kept;
+    if (outcome == pages_back::lost)
+        return false;
+    if (outcome == pages_back::kept) {
+        std::memset(start, 0, bytes);
+        return true;
+    }
+    std::memset(start, 0, first_page - begin);
+    std::memset(reinterpret_cast<void*>(end_page), 0, end - end_page);
+    return true;
+}

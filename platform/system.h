@@ -35,8 +35,10 @@ void unmap_pages(void* pages, size_t bytes);
 void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes);
 
 // Sets `bytes` from `start`, inside memory from map_zeroed_pages, to zero;
-// whole pages go back to the system instead of being written.
-void clear_mapped_pages(void* start, size_t bytes);
+// whole pages go back to the system instead of being written. False when
+// the system took pages back and cannot give them again (out of memory):
+// the memory must then not be touched.
+bool clear_mapped_pages(void* start, size_t bytes);
 
 // The position of `stream` and a seek on it, in 64 bits on every system.
 int64_t tell_file(std::FILE* stream);
