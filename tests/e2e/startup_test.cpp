@@ -109,6 +109,10 @@ TEST(Startup, CommandLineAndModelFailuresEndWithStatusOneBeforeAnyWindow) {
          "Amount of faces in this mesh 1\nSorry. only have support for a single mesh\n",
          "aseview: \"two meshes.ase\" holds more than one mesh; to view them all: aseview -all "
          "-m 'two meshes.ase'\n"},
+        // As the value of "-m" an option is a path; after it, the option.
+        {{"-m", "-all", "-all"},
+         "Model to load = -all\nFile not there or something ;|\n",
+         cannot_open("-all")},
     };
     unsetenv("DISPLAY");
     for (const failure_case& c : cases) {
