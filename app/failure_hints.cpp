@@ -81,12 +81,13 @@ const char* view_problem_words(view_problem problem) {
     return "";
 }
 
-// Adding 0 turns the -0 of a negated 0 into 0, which reads better.
+// The box's centre in the file's coordinates (z negated back) and its size.
 std::string out_of_view_line(view_problem problem, const model_box& box) {
     const double file_sign[3] = {1, 1, -1};
     char centre[3][32], size[3][32];
     for (int axis = 0; axis < 3; ++axis) {
         const double middle = (static_cast<double>(box.low[axis]) + box.high[axis]) / 2;
+        // Adding 0 turns the -0 of a negated 0 into 0, which reads better.
         std::snprintf(centre[axis], sizeof centre[axis], "%g", file_sign[axis] * middle + 0.0);
         std::snprintf(size[axis], sizeof size[axis], "%g",
                       static_cast<double>(box.high[axis]) - box.low[axis]);
