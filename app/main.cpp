@@ -1,6 +1,5 @@
 // aseview: shows the one triangle mesh of an ASE file in a GLUT window.
 #include "app/failure_hints.h"
-#include "app/viewer_state.h"
 #include "app/viewer_window.h"
 #include "mesh/ase_reader.h"
 #include "mesh/mesh_dump.h"
@@ -9,6 +8,7 @@
 #include "platform/memory_status.h"
 #include "platform/system.h"
 #include "render/model_fit.h"
+#include "state/viewer_state.h"
 
 #include <GL/glut.h>
 #include <cstdio>
@@ -17,12 +17,17 @@
 #include <filesystem>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
 // The first argument that parse_args ignored and that names a regular file:
 // likely a model given without "-m". Null when there is none.
 const char* ignored_model = nullptr;
+
+// The folders given with "-textures", searched for texture images after the
+// model's own folder and those above it.
+std::vector<std::string> texture_folders;
 
 bool is(const char* argument, const char* option) {
     return std::strcmp(argument, option) == 0;
@@ -34,6 +39,8 @@ bool take_view_option(const char* argument) {
         viewer_state.all_meshes = 1;
     else if (is(argument, "-fit"))
         viewer_state.fit_view = 1;
+    else if (is(argument, "-materials"))
+        viewer_state.materials = 1;
     else
         return false;
     return true;
@@ -50,12 +57,18 @@ int take_value(int argc, char** argv, int option_index) {
 
 // Each pass tests the current argument against the three options in turn;
 // an option that takes a value moves on to it first, so the later tests of
-// the same pass look at that value. "-all" and "-fit" are taken only where
-// an argument stands of its own, so that the value of "-m" stays a path.
+// the same pass look at that value. "-all", "-fit", "-materials" and
+// "-textures" are taken only where an argument stands of its own, so that
+// the value of "-m" stays a path.
 void parse_args(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (take_view_option(argv[i]))
             continue;
+        if (is(argv[i], "-textures")) {
+            i = take_value(argc, argv, i);
+            texture_folders.emplace_back(argv[i]);
+            continue;
+        }
         std::error_code error;
         if (ignored_model == nullptr && !is(argv[i], "-m") && !is(argv[i], "-morph") &&
             !is(argv[i], "-h") && !is(argv[i], "help") &&

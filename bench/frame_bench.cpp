@@ -2,11 +2,11 @@
 // renderer in a private X server, for meshes of 10 and 200 thousand faces:
 // the surface alone and with the normals pass.
 // Usage: frame_bench [--dir DIR] [--seconds S] [FACES ...]
-#include "app/viewer_state.h"
 #include "bench/bench_files.h"
 #include "mesh/mesh_store.h"
 #include "platform/memory_status.h"
 #include "render/scene.h"
+#include "state/viewer_state.h"
 #include "tools/x_capture.h"
 
 #include <GL/glut.h>
@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
     glutCreateWindow("frame benchmark");
     viewer_state.mem_status = new memory_status{};
     std::filesystem::current_path(ASSETS_DIR); // the environment map
-    init_scene();
+    tga_load_failure map_failure;
+    if (!init_scene(map_failure))
+        return 1;
     on_reshape(viewer_state.window_width, viewer_state.window_height);
 
     std::printf("%9s | %14s | %22s\n", "faces", "surface fps", "surface + normals fps");

@@ -4,13 +4,13 @@
 // its first frame (X DAMAGE on its window); the same start-up steps with a
 // timer around each, in a process of their own; and assimp's ReadFile.
 // Usage: startup_bench [--dir DIR] [--reps N] [FACES ...]
-#include "app/viewer_state.h"
 #include "app/viewer_window.h"
 #include "bench/bench_files.h"
 #include "mesh/ase_reader.h"
 #include "mesh/mesh_dump.h"
 #include "platform/memory_status.h"
 #include "render/scene.h"
+#include "state/viewer_state.h"
 #include "tools/x_capture.h"
 
 #include <GL/glut.h>

@@ -1,10 +1,9 @@
 #include "image/env_texture.h"
 
-#include "app/failure_hints.h"
-#include "app/viewer_state.h"
 #include "image/texture_pixels.h"
 #include "image/tga.h"
 #include "platform/gl.h"
+#include "state/viewer_state.h"
 
 #include <GL/glu.h>
 
@@ -14,26 +13,29 @@
 
 namespace {
 
-// The line on standard error after a map failure's console line; the
-// decoder's reason loses the line end that some of its texts carry.
-void note_map_failure(const char* action, const char* reason) {
-    std::string text = reason;
+// The decoder's reason loses the line end that some of its texts carry.
+std::string trimmed_reason(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    report_map_failure(action, text.empty() ? "not an image the reader takes" : text);
+    return text.empty() ? "not an image the reader takes" : text;
 }
 
 } // namespace
 
-void init_env_texture() {
-    tga_image* map = load_tga("map2.tga", note_map_failure);
+bool init_env_texture(tga_load_failure& failure) {
+    tga_image* map = load_tga("map2.tga", failure);
+    if (map == nullptr) {
+        failure.reason = trimmed_reason(failure.reason);
+        return false;
+    }
     GLint max_size = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
     texture_pixels upload{};
     if (!make_texture_pixels(*map, max_size, upload)) {
         std::printf("error loading map\n");
-        report_map_failure("cannot use", "no memory for its texture copy");
-        std::exit(1);
+        free_tga(map);
+        failure = {"cannot use", "no memory for its texture copy"};
+        return false;
     }
 
     GLuint name = 0;
@@ -56,4 +58,5 @@ void init_env_texture() {
 
     std::free(upload.owned);
     free_tga(map);
+    return true;
 }

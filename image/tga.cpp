@@ -304,24 +304,20 @@ tga_image* read_tga(FILE* stream, const char* path, bool flip) {
     return image;
 }
 
-tga_image* load_tga(const char* path, tga_failure_note note) {
+tga_image* load_tga(const char* path, tga_load_failure& failure) {
     FILE* stream = std::fopen(path, "rb");
     if (stream == nullptr) {
-        const int reason = errno;
+        failure = {"cannot open", std::strerror(errno)};
         std::printf("could not open \"%s\"\n", path);
-        if (note != nullptr)
-            note("cannot open", std::strerror(reason));
-        std::exit(1);
+        return nullptr;
     }
     std::fseek(stream, 0, SEEK_SET);
     tga_image* image = read_tga(stream, path, true);
-    if (image == nullptr) {
-        std::printf("not TGA or PCX image\n");
-        if (note != nullptr)
-            note("cannot use", tga_error);
-        std::exit(1);
-    }
     std::fclose(stream);
+    if (image == nullptr) {
+        failure = {"cannot use", tga_error};
+        std::printf("not TGA or PCX image\n");
+    }
     return image;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // One decoded image. The record and both buffers come from malloc; the
 // caller owns them and releases them with free_tga.
@@ -27,15 +28,17 @@ extern char tga_error[256];
 // Returns null on failure, with the reason in tga_error.
 tga_image* read_tga(FILE* stream, const char* path, bool flip);
 
-// Called after the console line of a failed load_tga and before the process
-// ends: "cannot open" with the system's reason, or "cannot use" with the
-// decoder's.
-using tga_failure_note = void (*)(const char* action, const char* reason);
+// Why load_tga gave no image: "cannot open" with the system's reason, or
+// "cannot use" with the decoder's (tga_error).
+struct tga_load_failure {
+    const char* action = nullptr;
+    std::string reason;
+};
 
-// Opens and decodes `path` with the top row first. Ends the process with
-// status 1, after one console line and `note` (when given), when the file
-// cannot be opened or decoded.
-tga_image* load_tga(const char* path, tga_failure_note note = nullptr);
+// Opens and decodes `path` with the top row first. When the file cannot be
+// opened or decoded, prints one console line, fills `failure` and returns
+// null; the caller decides what follows.
+tga_image* load_tga(const char* path, tga_load_failure& failure);
 
 // Releases the record and its buffers; null is allowed.
 void free_tga(tga_image* image);

@@ -23,7 +23,7 @@
 // separator and the closing entry do nothing. 'h' and 'q' are keyboard only.
 #pragma once
 
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 
 // GLUT keyboard callback; the pointer position is ignored.
 void on_keyboard(unsigned char key, int x, int y);

@@ -21,7 +21,7 @@
 // memory figures stay current.
 #pragma once
 
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 
 // GLUT mouse callback: button, state (press or release), window position.
 void on_mouse(int button, int state, int x, int y);

@@ -1,10 +1,10 @@
 #include "render/mesh_draw.h"
 
-#include "app/viewer_state.h"
 #include "mesh/mesh_store.h"
 #include "platform/gl.h"
 #include "render/model_fit.h"
 #include "render/overlay.h"
+#include "state/viewer_state.h"
 
 namespace {
 

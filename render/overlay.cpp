@@ -1,8 +1,8 @@
 #include "render/overlay.h"
 
-#include "app/viewer_state.h"
 #include "platform/gl.h"
 #include "render/scene.h"
+#include "state/viewer_state.h"
 
 #include <GL/glut.h>
 #include <cstdio>

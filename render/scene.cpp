@@ -1,15 +1,17 @@
 #include "render/scene.h"
 
-#include "app/viewer_state.h"
 #include "image/env_texture.h"
 #include "platform/gl.h"
 #include "render/mesh_draw.h"
+#include "state/viewer_state.h"
 
 #include <GL/glut.h>
 
-void init_scene() {
-    init_env_texture();
+bool init_scene(tga_load_failure& map_failure) {
+    if (!init_env_texture(map_failure))
+        return false;
     init_scene_state();
+    return true;
 }
 
 void init_scene_state() {

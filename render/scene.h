@@ -1,9 +1,12 @@
 // The camera, the fixed scene state and the frame.
 #pragma once
 
+#include "image/tga.h"
+
 // Builds the environment texture, then sets the fixed scene state. Needs the
-// window's GL context.
-void init_scene();
+// window's GL context. False, with the map's failure and nothing set up,
+// when the map cannot be used.
+bool init_scene(tga_load_failure& map_failure);
 
 // The second half of init_scene: clear colour, shading, depth test, the front
 // material and light 0. The model-view matrix must be the identity, since the

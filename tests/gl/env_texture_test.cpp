@@ -1,8 +1,8 @@
 // The environment texture as OpenGL holds it after start-up built it from
 // "map2.tga": true colours, the picture's top row first, each decodable
 // layout at its own size, and sphere-map generation configured.
-#include "app/viewer_state.h"
 #include "image/env_texture.h"
+#include "state/viewer_state.h"
 #include "support/gl_window.h"
 #include "support/viewer_process.h"
 #include "tests/fixtures/tga_builder.h"
@@ -49,7 +49,8 @@ GLuint build_texture_from(const std::string& file) {
     dir.write("map2.tga", file);
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    init_env_texture();
+    tga_load_failure failure;
+    EXPECT_TRUE(init_env_texture(failure)) << failure.reason;
     std::filesystem::current_path(previous);
     return viewer_state.texture_id;
 }

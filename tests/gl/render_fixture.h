@@ -2,10 +2,10 @@
 // fills, and the global records put back afterwards.
 #pragma once
 
-#include "app/viewer_state.h"
 #include "mesh/mesh_store.h"
 #include "platform/memory_status.h"
 #include "render/scene.h"
+#include "state/viewer_state.h"
 #include "support/gl_window.h"
 
 #include <GL/glu.h>

@@ -1,3 +1,0 @@
-#include "app/viewer_state.h"
-
-viewer_state_t viewer_state;
