@@ -94,3 +94,16 @@ fi
 [ ! -e "$scratch/told.txt" ] || fail "a dialog was shown without a display"
 [ "$(grep -cxF "$told" "$state/aseview.log")" = 2 ] || fail "the log misses the second failure"
 echo "missing model: told in the dialog, on standard error and in the log"
+
+# A dump that cannot be opened ends the viewer with status 1 after its window
+# showed, as q does: it is told all the same.
+rm "$state/norm.txt"
+mkdir "$state/norm.txt"
+status=0
+aseview-open "$model" >/dev/null 2>&1 || status=$?
+told="--text=aseview could not write the dumps of \"$model\" whole in $state:"
+if ! grep -qxF -- "$told" "$scratch/told.txt" ||
+    ! grep -qx 'error in dump_norm()' "$scratch/told.txt"; then
+    fail "a failed dump, status $status, was not told: $(cat "$scratch/told.txt" 2>&1)"
+fi
+echo "failed dump: told"
