@@ -62,7 +62,7 @@ check_package() {
         fail "cpack could not make the package: $(cat "$scratch/cpack.log")"
     local packages=("$scratch"/package/aseview_*.deb)
     [ -f "${packages[0]}" ] || fail "cpack made no aseview_*.deb"
-    local package=${packages[0]} depends contents
+    local package=${packages[0]} depends contents control
     depends=$(dpkg-deb --info "$package" | sed -n 's/^ Depends: //p')
     grep -q 'libglut' <<<"$depends" || fail "Depends names no GLUT library: '$depends'"
     grep -Eq 'libopengl0|libgl1' <<<"$depends" || fail "Depends names no GL library: '$depends'"
@@ -71,8 +71,9 @@ check_package() {
     [ "$contents" = "$(listed_under ./usr/ "${installed_files[@]}")" ] ||
         fail "the package holds other files than the installed ones: $contents"
     # Debian's triggers refresh the MIME, desktop and icon caches.
-    dpkg-deb --ctrl-tarfile "$package" | tar -t | grep -Eq '(pre|post)(inst|rm)$' &&
-        fail "the package has maintainer scripts: $(dpkg-deb --ctrl-tarfile "$package" | tar -t)"
+    control=$(dpkg-deb --ctrl-tarfile "$package" | tar -t)
+    ! grep -Eq '(pre|post)(inst|rm)$' <<<"$control" ||
+        fail "the package has maintainer scripts: $control"
     echo "package: $(basename "$package"), Depends: $depends"
 }
 
@@ -155,7 +156,7 @@ check_desktop() {
         fail "GIO gives the wrong types: $(cat "$scratch/mime.txt")"
     export XDG_DATA_HOME=$share XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME=$scratch/config \
         XDG_STATE_HOME=$scratch/state PATH=$scratch/prefix/bin:$PATH
-    default=$(gio mime model/x-ase | head -n 1)
+    default=$(gio mime model/x-ase | sed -n 1p)
     [[ $default == *": aseview.desktop" ]] || fail "gio mime model/x-ase: $default"
     echo "desktop: entry valid; $(wc -l <"$scratch/mime.txt") files typed by GIO; $default"
 
@@ -165,7 +166,7 @@ check_desktop() {
     model=$scratch/"double click \$ 'ящик'.ASE"
     cp "$project_root/tests/fixtures/real/assimp-ThreeCubesGreen_UTF16LE.ASE" "$model"
     gio open "$model" || fail "gio open failed on $model"
-    window=$(timeout 60 xdotool search --sync --onlyvisible --name 'ASE files$' | head -n 1) ||
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name 'ASE files$' | sed -n 1p) ||
         fail "no window after gio open: $(cat "$state/aseview.log" 2>&1)"
     for _ in {1..100}; do
         [ -s "$state/vnorml.txt" ] && break

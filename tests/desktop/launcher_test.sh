@@ -49,7 +49,7 @@ export DISPLAY=:$display_number
 
 aseview-open "$model" >"$scratch/open.out" 2>"$scratch/open.err" &
 launcher_pid=$!
-window=$(timeout 60 xdotool search --sync --onlyvisible --name 'ASE files$' | head -n 1) ||
+window=$(timeout 60 xdotool search --sync --onlyvisible --name 'ASE files$' | sed -n 1p) ||
     fail "no window: $(cat "$scratch/open.err" "$state/aseview.log" 2>&1)"
 for _ in {1..100}; do
     [ -s "$state/vnorml.txt" ] && break
