@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Checks what a user gets from an install: the man page formats without
-# warnings; the Debian package names the GLUT and GL libraries in its Depends
-# and holds the four installed files and nothing else; the viewer installed
-# into a temporary prefix starts in a private Xvfb on the installed model and
-# map, opens its window and writes its dumps; started from a folder without
-# the map, it names that folder and the installed copy's cp line on standard
-# error. Works on an existing build (build/, or the folder given first). Any
-# failed check ends it with status 1.
+# warnings; the Debian package names the GLUT and GL libraries in its Depends,
+# holds the installed files and nothing else, and has no maintainer scripts;
+# the viewer installed into a temporary prefix starts in a private Xvfb on the
+# installed model and map, opens its window and writes its dumps; started from
+# a folder without the map, it names that folder and the installed copy's cp
+# line on standard error. The desktop entry is valid; after the two database
+# updates a user runs, GIO gives real models the model/x-ase type and refuses
+# it to other ".ase" files, names aseview.desktop as its application, and
+# opening a model as a double click does shows it. Works on an existing build
+# (build/, or the folder given first). Any failed check ends it with status 1.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(cd "${1:-$project_root/build}" && pwd)
 man_page=$project_root/docs/aseview.1
-installed_files=(bin/aseview share/aseview/map2.tga share/aseview/simple.ase
-                 share/man/man1/aseview.1)
+installed_files=(bin/aseview bin/aseview-open share/applications/aseview.desktop
+                 share/aseview/map2.tga share/aseview/simple.ase
+                 share/icons/hicolor/scalable/apps/aseview.svg share/man/man1/aseview.1
+                 share/mime/packages/aseview.xml)
+# The thumbnailer's entry is installed with its program, where that is built.
+if [ -n "$(find "$build_dir" -maxdepth 2 -type f -name aseview-thumbnailer -print -quit)" ]; then
+    installed_files+=(bin/aseview-thumbnailer share/thumbnailers/aseview.thumbnailer)
+fi
 
 scratch=$(mktemp -d)
 xvfb_pid=
@@ -53,14 +62,18 @@ check_package() {
         fail "cpack could not make the package: $(cat "$scratch/cpack.log")"
     local packages=("$scratch"/package/aseview_*.deb)
     [ -f "${packages[0]}" ] || fail "cpack made no aseview_*.deb"
-    local package=${packages[0]} depends contents
+    local package=${packages[0]} depends contents control
     depends=$(dpkg-deb --info "$package" | sed -n 's/^ Depends: //p')
     grep -q 'libglut' <<<"$depends" || fail "Depends names no GLUT library: '$depends'"
     grep -Eq 'libopengl0|libgl1' <<<"$depends" || fail "Depends names no GL library: '$depends'"
     grep -q 'libglu1' <<<"$depends" || fail "Depends names no GLU library: '$depends'"
     contents=$(dpkg-deb --contents "$package" | awk '$1 !~ /^d/ { print $NF }' | sort)
     [ "$contents" = "$(listed_under ./usr/ "${installed_files[@]}")" ] ||
-        fail "the package holds other files than the installed four: $contents"
+        fail "the package holds other files than the installed ones: $contents"
+    # Debian's triggers refresh the MIME, desktop and icon caches.
+    control=$(dpkg-deb --ctrl-tarfile "$package" | tar -t)
+    ! grep -Eq '(pre|post)(inst|rm)$' <<<"$control" ||
+        fail "the package has maintainer scripts: $control"
     echo "package: $(basename "$package"), Depends: $depends"
 }
 
@@ -69,8 +82,8 @@ install_into_prefix() {
     local found
     found=$(cd "$scratch/prefix" && find . -type f | sort)
     [ "$found" = "$(listed_under ./ "${installed_files[@]}")" ] ||
-        fail "cmake --install put other files than the four: $found"
-    echo "install: the four files under the prefix"
+        fail "cmake --install put other files than the installed ones: $found"
+    echo "install: the ${#installed_files[@]} files under the prefix"
 }
 
 # Counts the lines of a file that start with the given text.
@@ -130,9 +143,53 @@ check_missing_map_hint() {
     echo "installed viewer without a map: names its folder and the installed copy"
 }
 
+# The desktop as a user sets it up without root: the two database updates in
+# the install's share/, the XDG data folder that GIO then reads; and a model
+# opened as a double click opens it, in the first viewer's display.
+check_desktop() {
+    local share=$scratch/prefix/share state=$scratch/state/aseview model window default
+    desktop-file-validate "$share/applications/aseview.desktop" ||
+        fail "desktop-file-validate finds fault with aseview.desktop"
+    update-mime-database "$share/mime" 2>/dev/null
+    update-desktop-database "$share/applications"
+    "$project_root/tests/desktop/mime_test.sh" "$share" >"$scratch/mime.txt" ||
+        fail "GIO gives the wrong types: $(cat "$scratch/mime.txt")"
+    export XDG_DATA_HOME=$share XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME=$scratch/config \
+        XDG_STATE_HOME=$scratch/state PATH=$scratch/prefix/bin:$PATH
+    default=$(gio mime model/x-ase | sed -n 1p)
+    [[ $default == *": aseview.desktop" ]] || fail "gio mime model/x-ase: $default"
+    echo "desktop: entry valid; $(wc -l <"$scratch/mime.txt") files typed by GIO; $default"
+
+    kill "$viewer_pid" 2>/dev/null || true
+    wait "$viewer_pid" 2>/dev/null || true
+    viewer_pid=
+    model=$scratch/"double click \$ 'ящик'.ASE"
+    cp "$project_root/tests/fixtures/real/assimp-ThreeCubesGreen_UTF16LE.ASE" "$model"
+    gio open "$model" || fail "gio open failed on $model"
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name 'ASE files$' | sed -n 1p) ||
+        fail "no window after gio open: $(cat "$state/aseview.log" 2>&1)"
+    for _ in {1..100}; do
+        [ -s "$state/vnorml.txt" ] && break
+        sleep 0.2
+    done
+    # A press alone: the viewer may be gone before a release could reach it.
+    xdotool keydown --window "$window" q 2>/dev/null
+    for _ in {1..50}; do
+        [ -n "$(ls -d "$state"/run.* 2>/dev/null)" ] || break
+        sleep 0.2
+    done
+    [ "$(grep -c '^vertex pos = ' "$state/dump.txt")" -gt 0 ] ||
+        fail "the double-clicked model left no dumps in $state"
+    grep -qF " $model" "$state/aseview.log" || fail "the launcher's log does not name $model"
+    echo "desktop: gio open showed the model and left its dumps in the state folder"
+}
+
 [ -x "$build_dir/aseview" ] || fail "no viewer built in $build_dir"
 check_man_page
 check_package
 install_into_prefix
 run_installed_viewer
 check_missing_map_hint
+check_desktop
+# The thumbnailer's check (one thumbnail made inside bwrap from the installed
+# tree) goes here.
