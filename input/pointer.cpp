@@ -3,6 +3,7 @@
 #include "platform/gl.h"
 
 #include <GL/glut.h>
+#include <cmath>
 
 namespace {
 
@@ -75,11 +76,16 @@ void on_motion(int x, int y) {
 
 // The turn goes into the model-view matrix itself, beneath the transforms the
 // display handler pushes and pops, so it adds up from call to call until the
-// reshape handler reloads the camera.
+// reshape handler reloads the camera. Under "-fit" the turn about Y goes to
+// the model's own up axis instead, which the frame applies.
 void on_idle() {
     if (viewer_state.spin_mode != 1)
         return;
-    glRotatef(viewer_state.spin_y_step, 0.0f, 1.0f, 0.0f);
+    if (viewer_state.fit_view != 0)
+        viewer_state.upright_spin =
+            std::fmod(viewer_state.upright_spin + viewer_state.spin_y_step, 360.0f);
+    else
+        glRotatef(viewer_state.spin_y_step, 0.0f, 1.0f, 0.0f);
     glRotatef(viewer_state.spin_x_step, 1.0f, 0.0f, 0.0f);
     glutPostRedisplay();
 }

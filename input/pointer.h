@@ -14,7 +14,8 @@
 // Every drag sets the idle spin's steps: one degree per 100 pixels between
 // the last button event and the pointer, x for the spin about Y, y about X.
 // While the spin is on ('f') the idle handler turns the model by these steps
-// at every call; the turn accumulates until the window is resized. The idle
+// at every call; the turn accumulates until the window is resized. Under
+// "-fit" the spin about Y turns the model about its own up axis. The idle
 // handler is registered only while the spin is on, so a still picture costs
 // almost no processor time: without one, GLUT's loop sleeps until the next
 // event, and a timer draws one frame a second so that the statistics panel's

@@ -17,6 +17,7 @@ struct array_memory {
     size_t mapped = 0;    // bytes mapped from the system's pages; 0 for calloc, or none
     int64_t capacity = 0; // records the memory holds
     int64_t written = 0;  // records below this may have been written; all above read zero
+    size_t reserved = 0;  // bytes of address space the mapped pages grow into; 0 for none
 };
 
 array_memory v_data_memory;
@@ -59,7 +60,7 @@ void* obtain_records(int64_t records, size_t record_size, size_t& mapped) {
 
 void release_records(void* array, array_memory& memory) {
     if (memory.mapped != 0)
-        unmap_pages(array, memory.mapped);
+        unmap_pages(array, memory.reserved != 0 ? memory.reserved : memory.mapped);
     else
         std::free(array);
     memory = array_memory{};
@@ -84,12 +85,45 @@ void replace_array(Record*& array, array_memory& memory, int32_t count, const ch
     memory = {new_mapped, records, count};
 }
 
+// Moves mapped pages, once, into address space for the `most` records the
+// store may hold, where they then grow in place. Pages moved again at every
+// doubling were slow to touch afterwards: on this project's virtual machine,
+// reading ten meshes' faces for the first time after the reader took 20 ms
+// more than one mesh's. Without the address space the pages stay as they are.
+void reserve_room(void*& array, array_memory& memory, int64_t most, size_t record_size) {
+    if (static_cast<uint64_t>(most) > SIZE_MAX / record_size)
+        return;
+    const size_t room = static_cast<size_t>(most) * record_size;
+    if (room <= memory.mapped)
+        return;
+    void* reservation = reserve_pages(room);
+    if (reservation == nullptr)
+        return;
+    if (!move_into_reservation(array, memory.mapped, reservation)) {
+        unmap_pages(reservation, room);
+        return;
+    }
+    array = reservation;
+    memory.reserved = room;
+}
+
 // Moves the array into memory for `capacity` records, keeping the records
-// that may hold data; mapped pages grow in place where the system can.
-bool grow_array(void*& array, array_memory& memory, int64_t capacity, size_t record_size) {
+// that may hold data; mapped pages grow in place, in the room reserved for
+// them, or where the system can.
+bool grow_array(void*& array, array_memory& memory, int64_t capacity, int64_t most,
+                size_t record_size) {
     if (static_cast<uint64_t>(capacity) > SIZE_MAX / record_size)
         return false;
     const size_t bytes = static_cast<size_t>(capacity) * record_size;
+    if (memory.mapped != 0 && memory.reserved == 0)
+        reserve_room(array, memory, most, record_size);
+    if (memory.reserved != 0) {
+        if (bytes > memory.reserved || !use_reserved_pages(array, bytes))
+            return false;
+        memory.mapped = bytes;
+        memory.capacity = capacity;
+        return true;
+    }
     if (memory.mapped != 0) {
         void* grown = grow_mapped_pages(array, memory.mapped, bytes);
         if (grown == nullptr)
@@ -126,7 +160,7 @@ void extend_array(Record*& array, array_memory& memory, int32_t first, int32_t c
             INT32_MAX, std::max<int64_t>(always_allocated_records, mesh_store.record_limit));
         const int64_t capacity = std::max(total, std::min(most, 2 * memory.capacity));
         void* records = array;
-        if (!grow_array(records, memory, std::max<int64_t>(capacity, 1), sizeof(Record)))
+        if (!grow_array(records, memory, std::max<int64_t>(capacity, 1), most, sizeof(Record)))
             fail(failure);
         array = static_cast<Record*>(records);
     }

@@ -166,6 +166,24 @@ void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes) {
     return grown;
 }
 
+void* reserve_pages(size_t bytes) {
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS);
+}
+
+// Committing pages already committed keeps them as they are.
+bool use_reserved_pages(void* reservation, size_t bytes) {
+    return VirtualAlloc(reservation, bytes, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+}
+
+// Committed pages cannot change places, so they are copied.
+bool move_into_reservation(void* pages, size_t bytes, void* reservation) {
+    if (!use_reserved_pages(reservation, bytes))
+        return false;
+    std::memcpy(reservation, pages, bytes);
+    unmap_pages(pages, bytes);
+    return true;
+}
+
 // Decommitted pages are committed again at once, reading as zero; the
 // commit can fail only when the system is out of memory.
 static pages_back give_back_pages(void* pages, size_t bytes) {
@@ -268,6 +286,23 @@ void unmap_pages(void* pages, size_t bytes) {
 void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes) {
     void* grown = mremap(pages, bytes, new_bytes, MREMAP_MAYMOVE);
     return grown == MAP_FAILED ? nullptr : grown;
+}
+
+// Inaccessible pages count as no memory in use, and are committed only as
+// they are made usable.
+void* reserve_pages(size_t bytes) {
+    void* pages =
+        mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return pages == MAP_FAILED ? nullptr : pages;
+}
+
+bool use_reserved_pages(void* reservation, size_t bytes) {
+    return mprotect(reservation, bytes, PROT_READ | PROT_WRITE) == 0;
+}
+
+// The kernel moves the pages into the reservation without copying them.
+bool move_into_reservation(void* pages, size_t bytes, void* reservation) {
+    return mremap(pages, bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, reservation) != MAP_FAILED;
 }
 
 // Private anonymous pages given back read as zero when next touched.

@@ -34,6 +34,20 @@ void unmap_pages(void* pages, size_t bytes);
 // with the old memory kept, when the new size cannot be had.
 void* grow_mapped_pages(void* pages, size_t bytes, size_t new_bytes);
 
+// Address space for `bytes` with no memory behind it, for an array to grow
+// into without moving; null when it cannot be had. unmap_pages, given all
+// `bytes`, releases it.
+void* reserve_pages(size_t bytes);
+
+// Makes the first `bytes` of a reservation writable memory, the new part
+// reading as zero; false when the system cannot give it.
+bool use_reserved_pages(void* reservation, size_t bytes);
+
+// Moves `bytes` of memory from map_zeroed_pages to the start of a
+// reservation, keeping its contents and making it usable there; false, with
+// the memory left where it was, when it cannot.
+bool move_into_reservation(void* pages, size_t bytes, void* reservation);
+
 // Sets `bytes` from `start`, inside memory from map_zeroed_pages, to zero;
 // whole pages go back to the system instead of being written. False when
 // the system took pages back and cannot give them again (out of memory):

@@ -38,6 +38,29 @@ void init_scene_state() {
     glEnable(GL_LIGHT0);
 }
 
+namespace {
+
+// Under "-fit" the model stands upright, seen from the front, a little from
+// above and from its right, as 3D tools' perspective views show a model.
+constexpr float upright_tilt = 25.0f; // degrees the view looks down
+constexpr float upright_side = 35.0f; // degrees the view stands to the model's right
+
+// Stored positions and normals hold the file's (x, y, -z); this puts the
+// file's Z up the screen, its -Y towards the eye and its X to the right, so
+// the model shows as the file has it, not mirrored. Symmetric, so the same
+// in OpenGL's column order.
+constexpr GLfloat stored_to_upright[16] = {1, 0, 0, 0, 0, 0, -1, 0, 0, -1, 0, 0, 0, 0, 0, 1};
+
+} // namespace
+
+// The spin's turn about the model's up axis comes between the two views'
+// turns, where that axis is the frame's Y.
+void turn_upright() {
+    glRotatef(upright_tilt, 1.0f, 0.0f, 0.0f);
+    glRotatef(viewer_state.upright_spin - upright_side, 0.0f, 1.0f, 0.0f);
+    glMultMatrixf(stored_to_upright);
+}
+
 // The model-view matrix holds the camera and the idle spin's accumulated
 // turns; the frame builds on it and restores it, so the spin survives.
 void on_display() {
@@ -50,6 +73,8 @@ void on_display() {
     glEnable(GL_TEXTURE_GEN_S);
     glEnable(GL_TEXTURE_GEN_T);
     glScalef(0.03f, 0.03f, 0.03f);
+    if (viewer_state.fit_view != 0)
+        turn_upright();
     draw_mesh();
     glPopMatrix();
     glDisable(GL_TEXTURE_GEN_S);
@@ -59,6 +84,7 @@ void on_display() {
 
 // Reloading the camera also discards the idle spin's accumulated turns.
 void on_reshape(int width, int height) {
+    viewer_state.upright_spin = 0.0f;
     viewer_state.window_width = width;
     viewer_state.window_height = height;
     set_frame_view(width, height);

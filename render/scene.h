@@ -13,6 +13,11 @@ bool init_scene(tga_load_failure& map_failure);
 // light's position is given in eye coordinates.
 void init_scene_state();
 
+// Under "-fit", the turn from stored coordinates to the upright view with
+// the spin's turn about the model's up axis. Innermost of the frame's
+// transforms, so the drags, smear and spin act on the upright view.
+void turn_upright();
+
 // GLUT display callback: draws one frame and swaps the buffers.
 void on_display();
 

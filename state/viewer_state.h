@@ -34,14 +34,15 @@ struct viewer_state_t {
     float spin_y_step = 0.0f; // degrees about Y per idle call, a whole number
     float spin_x_step = 0.0f; // degrees about X per idle call, a whole number
 
-    int32_t model_given = 0;             // "-m" was on the command line
-    int32_t all_meshes = 0;              // "-all": every mesh of the file, merged into one
-    int32_t fit_view = 0;                // "-fit": the model centred and scaled to fill the view
-    int32_t materials = 0;               // "-materials": faces drawn in the file's own materials
-    float fit_centre[3] = {0, 0, 0};     // under "-fit": stored point drawn at the origin
-    float fit_scale = 1.0f;              // under "-fit": factor applied after centring
-    const char* model_path = nullptr;    // the path after "-m"
-    uint32_t texture_id = 0;             // GL name of the environment texture
+    int32_t model_given = 0;          // "-m" was on the command line
+    int32_t all_meshes = 0;           // "-all": every mesh of the file, merged into one
+    int32_t fit_view = 0;             // "-fit": the model centred and scaled to fill the view
+    int32_t materials = 0;            // "-materials": faces drawn in the file's own materials
+    float fit_centre[3] = {0, 0, 0};  // under "-fit": stored point drawn at the origin
+    float fit_scale = 1.0f;           // under "-fit": factor applied after centring
+    float upright_spin = 0.0f;        // under "-fit": degrees the spin turned about the model's up
+    const char* model_path = nullptr; // the path after "-m"
+    uint32_t texture_id = 0;          // GL name of the environment texture
     memory_status* mem_status = nullptr; // refilled by the statistics panel every frame
 };
 

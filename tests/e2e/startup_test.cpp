@@ -203,7 +203,8 @@ TEST(Startup, ACutOffExportOpensWithTheCountsItDeclares) {
 // A model that the default view does not show gets one line on standard
 // error, in the file's own coordinates, and the console and the exit stay as
 // they were; with "-fit" there is no line and the model fills a good part of
-// the window.
+// the window (the square lies flat in the file, so the upright view sees it
+// from 25 degrees above).
 TEST(Startup, AModelOutOfViewIsNamedOnStandardErrorAndFitFramesIt) {
     test_display();
     temp_dir dir;
@@ -230,7 +231,7 @@ TEST(Startup, AModelOutOfViewIsNamedOnStandardErrorAndFitFramesIt) {
     const Window window = find_window(viewer_window_title);
     ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
     ASSERT_TRUE(viewer.wait_output(console)) << viewer.output();
-    EXPECT_GT(model_pixels(window, window_pixels / 6), window_pixels / 6);
+    EXPECT_GT(model_pixels(window, window_pixels / 10), window_pixels / 10);
     EXPECT_EQ(viewer.errors(), "");
 }
 
@@ -254,7 +255,7 @@ TEST(Startup, EveryMeshOfARealExportIsShownFramedWithAllAndFit) {
                                "The amount of vertices in this mesh is\t16\n");
     // The first frame comes after the dumps.
     const int window_pixels = 640 * 480;
-    EXPECT_GT(model_pixels(window, window_pixels / 6), window_pixels / 6);
+    EXPECT_GT(model_pixels(window, window_pixels / 10), window_pixels / 10);
     // The last vertex of the third mesh, its vertex 3, is vertex 15 of the whole.
     const std::string last_vertex =
         "vertex pos = 15\n X=-3.900600\n\t\t\t\tY=-3.900600\n\tZ=4.399400\n";

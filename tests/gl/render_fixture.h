@@ -60,10 +60,13 @@ class RenderTest : public ::testing::Test {
 };
 
 // Where a point of the mesh's own coordinates lands in the window, under
-// the frame's model transform with the viewer state's defaults.
-inline std::array<double, 3> window_point(float x, float y, float z) {
+// the frame's model transform with the viewer state's defaults, turned
+// upright as under "-fit" when asked.
+inline std::array<double, 3> window_point(float x, float y, float z, bool upright = false) {
     glPushMatrix();
     glScalef(0.03f, 0.03f, 0.03f);
+    if (upright)
+        turn_upright();
     GLdouble model_view[16], projection[16];
     GLint viewport[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, model_view);

@@ -169,6 +169,31 @@ TEST_F(AseHostile, TotalsOfEveryMeshAreBoundLikeOneCount) {
                 testing::ExitedWithCode(1), "error in c_data \\*alloc_colors\\(\\) function\n$");
 }
 
+// Mesh after mesh, an array grows into room kept for the most records the
+// store may hold, so after its first growth it stays where it is (its pages
+// were slow to touch after moving at every doubling); every mesh's records
+// are kept and the records it did not write read as zero.
+TEST_F(AseHostile, ArraysGrowingMeshAfterMeshStayPutAndKeepTheirRecords) {
+    reset_mesh_store();
+    mesh_store.record_limit = always_allocated_records;
+    constexpr int32_t per_mesh = 5000;
+    std::vector<const d_data*> places;
+    for (int32_t mesh = 0; mesh < 12; ++mesh) {
+        alloc_data(per_mesh, mesh * per_mesh);
+        mesh_store.v_data[mesh * per_mesh + per_mesh - 1].pos[0] = static_cast<float>(mesh + 1);
+        places.push_back(mesh_store.v_data);
+    }
+    for (int32_t mesh = 0; mesh < 12; ++mesh) {
+        EXPECT_EQ(mesh_store.v_data[mesh * per_mesh + per_mesh - 1].pos[0], mesh + 1.0f);
+        EXPECT_EQ(mesh_store.v_data[mesh * per_mesh].pos[0], 0.0f);
+    }
+#ifndef ASEVIEW_SANITIZED
+    for (size_t mesh = 2; mesh < places.size(); ++mesh)
+        EXPECT_EQ(places[mesh], places[1]) << "mesh " << mesh << " moved the array";
+#endif
+    reset_mesh_store();
+}
+
 // A small file claiming as many records as it has bytes makes the viewer
 // write every record: the dumps grow with the file, a few dozen bytes per
 // byte of it, and nothing is read from records the file never touched.
