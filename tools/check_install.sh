@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Checks what a user gets from an install: the man page formats without
 # warnings; the Debian package names the GLUT and GL libraries in its Depends
-# and holds the four installed files and nothing else; the viewer installed
+# and holds the installed files and nothing else; the viewer installed
 # into a temporary prefix starts in a private Xvfb on the installed model and
 # map, opens its window and writes its dumps; started from a folder without
 # the map, it names that folder and the installed copy's cp line on standard
-# error. Works on an existing build (build/, or the folder given first). Any
+# error; the installed thumbnailer, in a file manager's sandbox (bwrap, no
+# display), makes a PNG of the installed model. Works on an existing build (build/, or the folder given first). Any
 # failed check ends it with status 1.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(cd "${1:-$project_root/build}" && pwd)
 man_page=$project_root/docs/aseview.1
-installed_files=(bin/aseview share/aseview/map2.tga share/aseview/simple.ase
-                 share/man/man1/aseview.1)
+installed_files=(bin/aseview bin/aseview-thumbnailer share/aseview/map2.tga
+                 share/aseview/simple.ase share/man/man1/aseview.1)
 
 scratch=$(mktemp -d)
 xvfb_pid=
@@ -60,7 +61,7 @@ check_package() {
     grep -q 'libglu1' <<<"$depends" || fail "Depends names no GLU library: '$depends'"
     contents=$(dpkg-deb --contents "$package" | awk '$1 !~ /^d/ { print $NF }' | sort)
     [ "$contents" = "$(listed_under ./usr/ "${installed_files[@]}")" ] ||
-        fail "the package holds other files than the installed four: $contents"
+        fail "the package holds other files than the installed ones: $contents"
     echo "package: $(basename "$package"), Depends: $depends"
 }
 
@@ -69,8 +70,8 @@ install_into_prefix() {
     local found
     found=$(cd "$scratch/prefix" && find . -type f | sort)
     [ "$found" = "$(listed_under ./ "${installed_files[@]}")" ] ||
-        fail "cmake --install put other files than the four: $found"
-    echo "install: the four files under the prefix"
+        fail "cmake --install put other files than those listed: $found"
+    echo "install: the ${#installed_files[@]} files under the prefix"
 }
 
 # Counts the lines of a file that start with the given text.
@@ -130,9 +131,30 @@ check_missing_map_hint() {
     echo "installed viewer without a map: names its folder and the installed copy"
 }
 
+# As a file manager runs it: no display, no GPU device, /usr read-only, the
+# model read-only and only the output folder writable.
+check_installed_thumbnailer() {
+    local prefix output=$scratch/thumbnails size
+    prefix=$(cd "$scratch/prefix" && pwd -P)
+    mkdir "$output"
+    env -u DISPLAY -u WAYLAND_DISPLAY bwrap --unshare-all --die-with-parent --new-session \
+        --clearenv --setenv PATH /usr/bin:/bin --ro-bind /usr /usr --symlink usr/lib /lib \
+        --symlink usr/lib64 /lib64 --symlink usr/bin /bin \
+        --ro-bind-try /etc/ld.so.cache /etc/ld.so.cache --proc /proc --dev /dev --tmpfs /tmp \
+        --ro-bind "$prefix" "$prefix" --bind "$output" "$output" \
+        "$prefix/bin/aseview-thumbnailer" 128 "$prefix/share/aseview/simple.ase" \
+        "$output/simple.png" 2>"$scratch/thumbnailer.err" ||
+        fail "the installed thumbnailer failed in bwrap: $(cat "$scratch/thumbnailer.err")"
+    size=$(file -b "$output/simple.png")
+    [[ $size == "PNG image data, 128 x 128, 8-bit/color RGBA"* ]] ||
+        fail "the installed thumbnailer wrote: $size"
+    echo "installed thumbnailer in bwrap: $size"
+}
+
 [ -x "$build_dir/aseview" ] || fail "no viewer built in $build_dir"
 check_man_page
 check_package
 install_into_prefix
 run_installed_viewer
 check_missing_map_hint
+check_installed_thumbnailer

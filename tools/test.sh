@@ -13,8 +13,9 @@ jobs=$(nproc)
 # clang and its runtimes build the sanitized tests and the fuzz targets;
 # valgrind checks the viewer's memory use in one end-to-end test.
 # dpkg-dev and file let cpack find the Debian package's Depends; man-db reads
-# and checks the man page.
-ASEVIEW_EXTRA_PACKAGES="clang libclang-rt-14-dev llvm valgrind dpkg-dev file man-db" \
+# and checks the man page; bubblewrap runs the thumbnailer in a file manager's
+# sandbox.
+ASEVIEW_EXTRA_PACKAGES="clang libclang-rt-14-dev llvm valgrind dpkg-dev file man-db bubblewrap" \
     "$project_root/tools/setup.sh" -DASEVIEW_WERROR=ON
 ctest --test-dir "$project_root/build" -j "$jobs" --output-on-failure
 # The man page, the Debian package and the installed viewer, run headless.
