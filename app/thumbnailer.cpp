@@ -29,9 +29,9 @@ constexpr int output_failed = 3;
 
 constexpr int smallest_size = 16;  // pixels; below this nothing is recognisable
 constexpr int largest_size = 1024; // pixels; file managers ask for at most 1024
-// Larger files are refused rather than keep a file manager waiting: reading
-// and drawing this much takes about a second here.
-constexpr int64_t largest_model_bytes = int64_t{32} << 20;
+// Larger files are refused rather than keep a file manager waiting: a model
+// of 62 MB (138 thousand faces) took 0.46 s of processor time here.
+constexpr int64_t largest_model_bytes = int64_t{64} << 20;
 
 [[noreturn]] void refuse(int status, const char* format, const char* detail) {
     std::fprintf(stderr, "aseview-thumbnailer: ");
@@ -59,7 +59,7 @@ void check_model_file(const char* path) {
     if (!S_ISREG(status.st_mode))
         refuse(model_refused, "the model %s is not a regular file", path);
     if (status.st_size > largest_model_bytes)
-        refuse(model_refused, "the model %s is over 32 MiB, too large for a thumbnail", path);
+        refuse(model_refused, "the model %s is over 64 MiB, too large for a thumbnail", path);
 }
 
 // Every mesh of the file, centred and scaled into view, as the launcher

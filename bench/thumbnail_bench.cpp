@@ -140,12 +140,12 @@ std::string start_xvfb(pid_t& server) {
     return ":" + std::string(number);
 }
 
-struct column {
-    const char* name;
-    std::vector<double> wall_ms; // one per model: the median of its rounds
-    std::vector<double> cpu_ms;
+// One program's cost for one model: the medians of its rounds; wall time
+// below 0 when it failed or could not run.
+struct cell {
+    double wall_ms = -1;
+    double cpu_ms = -1;
     long peak_kb = 0;
-    int failures = 0;
 };
 
 double median(std::vector<double> values) {
@@ -155,39 +155,82 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// Runs one command `rounds` times and adds the model's medians to `into`.
-void measure(column& into, const std::vector<std::string>& command, const std::string& display,
-             int rounds) {
+cell measure(const std::vector<std::string>& command, const std::string& display, int rounds) {
     std::vector<double> wall;
     std::vector<double> cpu;
+    cell result;
     for (int round = 0; round < rounds; ++round) {
         const run_cost cost = run(command, display);
-        if (!cost.ok) {
-            ++into.failures;
-            return;
-        }
+        if (!cost.ok)
+            return {};
         wall.push_back(cost.wall_ms);
         cpu.push_back(cost.cpu_ms);
-        into.peak_kb = std::max(into.peak_kb, cost.peak_kb);
+        result.peak_kb = std::max(result.peak_kb, cost.peak_kb);
     }
-    into.wall_ms.push_back(median(wall));
-    into.cpu_ms.push_back(median(cpu));
+    result.wall_ms = median(wall);
+    result.cpu_ms = median(cpu);
+    return result;
 }
 
-void print_column(const column& data) {
-    if (data.wall_ms.empty()) {
-        std::printf("%-26s no thumbnails (%d failed)\n", data.name, data.failures);
+// The columns of the table, in order.
+enum { ours_sandboxed, floor_sandboxed, ours, floor_outside, f3d, column_count };
+const char* const column_names[column_count] = {"ours, bwrap", "floor, bwrap", "ours", "floor",
+                                                "f3d, Xvfb"};
+
+struct model_row {
+    std::string name;
+    int64_t bytes = 0;
+    cell cells[column_count];
+};
+
+std::string shown(const cell& value) {
+    char text[32];
+    if (value.wall_ms < 0)
+        return "-";
+    std::snprintf(text, sizeof text, "%.0f", value.wall_ms);
+    return text;
+}
+
+// Over the rows where both columns have a time (and, if `small_only`, the
+// model is under 1 MB): the median of `top` per row over the median of
+// `bottom`, and how many rows that took.
+double ratio(const std::vector<model_row>& rows, int top, int bottom, bool small_only, int& count) {
+    std::vector<double> tops;
+    std::vector<double> bottoms;
+    for (const model_row& row : rows) {
+        if (row.cells[top].wall_ms < 0 || row.cells[bottom].wall_ms < 0 ||
+            (small_only && row.bytes >= 1000000))
+            continue;
+        tops.push_back(row.cells[top].wall_ms);
+        bottoms.push_back(row.cells[bottom].wall_ms);
+    }
+    count = static_cast<int>(tops.size());
+    return count > 0 ? median(tops) / median(bottoms) : 0;
+}
+
+void print_summary(const std::vector<model_row>& rows, int column, bool with_usage) {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    long peak_kb = 0;
+    for (const model_row& row : rows) {
+        if (row.cells[column].wall_ms < 0)
+            continue;
+        wall.push_back(row.cells[column].wall_ms);
+        cpu.push_back(row.cells[column].cpu_ms);
+        peak_kb = std::max(peak_kb, row.cells[column].peak_kb);
+    }
+    if (wall.empty()) {
+        std::printf("%-14s no thumbnails\n", column_names[column]);
         return;
     }
-    std::printf("%-26s %9.0f %9.0f %9.0f %9.0f %9.1f %3d\n", data.name, median(data.wall_ms),
-                *std::max_element(data.wall_ms.begin(), data.wall_ms.end()), median(data.cpu_ms),
-                *std::max_element(data.cpu_ms.begin(), data.cpu_ms.end()), data.peak_kb / 1024.0,
-                data.failures);
-}
-
-double ratio(const column& numerator, const column& denominator) {
-    const double below = median(denominator.wall_ms);
-    return below > 0 ? median(numerator.wall_ms) / below : 0;
+    std::printf("%-14s %3zu %9.0f %9.0f", column_names[column], wall.size(), median(wall),
+                *std::max_element(wall.begin(), wall.end()));
+    // The sandbox reaps the program itself: bwrap's own usage says nothing.
+    if (with_usage)
+        std::printf(" %9.0f %9.0f %9.1f\n", median(cpu), *std::max_element(cpu.begin(), cpu.end()),
+                    peak_kb / 1024.0);
+    else
+        std::printf(" %9s %9s %9s\n", "-", "-", "-");
 }
 
 } // namespace
@@ -218,34 +261,32 @@ int main(int argc, char** argv) {
     pid_t server = -1;
     const std::string display = peer ? start_xvfb(server) : std::string();
 
-    column ours_sandboxed{"aseview-thumbnailer, bwrap", {}, {}, 0, 0};
-    column floor_sandboxed{"floor, bwrap", {}, {}, 0, 0};
-    column ours{"aseview-thumbnailer", {}, {}, 0, 0};
-    column floor{"floor", {}, {}, 0, 0};
-    column f3d{"f3d on assimp's OBJ, Xvfb", {}, {}, 0, 0};
+    std::vector<model_row> rows;
     for (const std::string& model : models) {
         std::fprintf(stderr, "%s\n", model.c_str());
+        model_row row;
+        row.name = std::filesystem::path(model).filename().string();
+        row.bytes = static_cast<int64_t>(std::filesystem::file_size(model));
         const std::vector<std::string> thumbnailer = {THUMBNAILER_BINARY, size, model, output};
         const std::vector<std::string> floor_program = {FLOOR_BINARY, size};
         if (sandbox) {
             std::vector<std::string> command = in_sandbox(THUMBNAILER_BINARY, model, folder);
             command.insert(command.end(), thumbnailer.begin(), thumbnailer.end());
-            measure(ours_sandboxed, command, "", rounds);
+            row.cells[ours_sandboxed] = measure(command, "", rounds);
             command = in_sandbox(FLOOR_BINARY, model, folder);
             command.insert(command.end(), floor_program.begin(), floor_program.end());
-            measure(floor_sandboxed, command, "", rounds);
+            row.cells[floor_sandboxed] = measure(command, "", rounds);
         }
-        measure(ours, thumbnailer, "", rounds);
-        measure(floor, floor_program, "", rounds);
+        row.cells[ours] = measure(thumbnailer, "", rounds);
+        row.cells[floor_outside] = measure(floor_program, "", rounds);
+        // assimp cannot convert every model (it crashes on some): f3d gets no turn there.
         const std::string obj = folder + "/model.obj";
         if (!display.empty() && run({"assimp", "export", model, obj}, "").ok)
-            measure(f3d,
-                    {"f3d", "--output=" + folder + "/f3d.png", "--resolution=" + size + "," + size,
-                     obj},
-                    display, rounds);
-        else if (!display.empty())
-            ++f3d.failures;
+            row.cells[f3d] = measure({"f3d", "--output=" + folder + "/f3d.png",
+                                      "--resolution=" + size + "," + size, obj},
+                                     display, rounds);
         std::filesystem::remove(obj);
+        rows.push_back(row);
     }
     if (server > 0) {
         kill(server, SIGTERM);
@@ -253,28 +294,49 @@ int main(int argc, char** argv) {
     }
     std::filesystem::remove_all(folder);
 
-    std::printf("%zu models, %s pixels, %d rounds each; per thumbnail, the median of the "
-                "models' medians and the worst model's:\n",
-                models.size(), size.c_str(), rounds);
-    std::printf("%-26s %9s %9s %9s %9s %9s %3s\n", "", "wall ms", "worst", "cpu ms", "worst",
-                "peak MiB", "bad");
-    if (sandbox) {
-        print_column(ours_sandboxed);
-        print_column(floor_sandboxed);
-    } else {
-        std::printf("no bwrap: the sandboxed columns are skipped\n");
+    std::printf("Wall milliseconds per thumbnail of %s pixels, the median of %d rounds"
+                " (-: not run, or failed):\n",
+                size.c_str(), rounds);
+    std::printf("%-32s %9s", "model", "bytes");
+    for (const char* name : column_names)
+        std::printf(" %13s", name);
+    std::printf("\n");
+    for (const model_row& row : rows) {
+        std::printf("%-32s %9lld", row.name.c_str(), static_cast<long long>(row.bytes));
+        for (const cell& value : row.cells)
+            std::printf(" %13s", shown(value).c_str());
+        std::printf("\n");
     }
-    print_column(ours);
-    print_column(floor);
-    if (peer)
-        print_column(f3d);
-    else
+    std::printf("\nOver the models: median and worst wall ms, processor ms, peak MiB\n");
+    std::printf("%-14s %3s %9s %9s %9s %9s %9s\n", "", "n", "wall", "worst", "cpu", "worst",
+                "peak MiB");
+    for (int column = 0; column < column_count; ++column)
+        print_summary(rows, column, column >= ours);
+    if (!sandbox)
+        std::printf("no bwrap: the sandboxed columns are skipped\n");
+    if (!peer)
         std::printf("no f3d or assimp (Debian's f3d, assimp-utils): that column is skipped\n");
-    if (sandbox)
-        std::printf("ours / floor, in bwrap: %.2f\n", ratio(ours_sandboxed, floor_sandboxed));
-    std::printf("ours / floor, outside: %.2f\n", ratio(ours, floor));
-    if (peer && !f3d.wall_ms.empty())
-        std::printf("f3d / ours, outside: %.2f in time, %.2f in peak memory\n", ratio(f3d, ours),
-                    ours.peak_kb > 0 ? static_cast<double>(f3d.peak_kb) / ours.peak_kb : 0);
+    int count = 0;
+    double value = 0;
+    if (sandbox) {
+        value = ratio(rows, ours_sandboxed, floor_sandboxed, true, count);
+        std::printf("ours / floor, both in bwrap, %d models under 1 MB: %.2f\n", count, value);
+    }
+    value = ratio(rows, ours, floor_outside, true, count);
+    std::printf("ours / floor, both outside, %d models under 1 MB: %.2f\n", count, value);
+    value = ratio(rows, f3d, ours, false, count);
+    if (count > 0) {
+        long ours_peak = 0;
+        long f3d_peak = 0;
+        for (const model_row& row : rows) {
+            if (row.cells[f3d].wall_ms < 0)
+                continue;
+            ours_peak = std::max(ours_peak, row.cells[ours].peak_kb);
+            f3d_peak = std::max(f3d_peak, row.cells[f3d].peak_kb);
+        }
+        std::printf("f3d / ours, both outside, the %d models f3d drew: %.2f in time, %.2f in "
+                    "peak memory\n",
+                    count, value, static_cast<double>(f3d_peak) / ours_peak);
+    }
     return 0;
 }
