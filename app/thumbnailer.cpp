@@ -11,6 +11,7 @@
 #include "state/viewer_state.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,9 +34,13 @@ constexpr int largest_size = 1024; // pixels; file managers ask for at most 1024
 // of 62 MB (138 thousand faces) took 0.46 s of processor time here.
 constexpr int64_t largest_model_bytes = int64_t{64} << 20;
 
-[[noreturn]] void refuse(int status, const char* format, const char* detail) {
+// One line on standard error, then the status; no file has been made yet.
+[[noreturn, gnu::format(printf, 2, 3)]] void refuse(int status, const char* format, ...) {
     std::fprintf(stderr, "aseview-thumbnailer: ");
-    std::fprintf(stderr, format, detail);
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
     std::fprintf(stderr, "\n");
     std::exit(status);
 }
@@ -55,15 +60,16 @@ int parse_size(const char* text) {
 void check_model_file(const char* path) {
     struct stat status;
     if (stat(path, &status) != 0)
-        refuse(model_refused, "cannot open the model %s", path);
+        refuse(model_refused, "cannot open the model %s: %s", path, std::strerror(errno));
     if (!S_ISREG(status.st_mode))
         refuse(model_refused, "the model %s is not a regular file", path);
     if (status.st_size > largest_model_bytes)
         refuse(model_refused, "the model %s is over 64 MiB, too large for a thumbnail", path);
 }
 
-// Every mesh of the file, centred and scaled into view, as the launcher
-// shows the model; without a map file, the surface is untextured.
+// Every mesh of the file, centred and scaled into view, in the file's own
+// materials where the surface pass draws them, as the launcher shows the
+// model (-all -fit -materials); without a map file, the surface is untextured.
 void load_model(const char* path) {
     ase_options options;
     options.all_meshes = true;
@@ -99,7 +105,7 @@ std::vector<uint8_t> read_frame(int size) {
 int main(int argc, char** argv) {
     prepare_process(argc, argv);
     if (argc != 4)
-        refuse(usage_refused, "usage: %s SIZE INPUT OUTPUT", "aseview-thumbnailer");
+        refuse(usage_refused, "usage: aseview-thumbnailer SIZE INPUT OUTPUT");
     const int size = parse_size(argv[1]);
     check_model_file(argv[2]);
     load_model(argv[2]);

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks what a user gets from an install: the man page formats without
-# warnings; the Debian package names the GLUT and GL libraries in its Depends
-# and holds the installed files and nothing else; the viewer installed
-# into a temporary prefix starts in a private Xvfb on the installed model and
-# map, opens its window and writes its dumps; started from a folder without
-# the map, it names that folder and the installed copy's cp line on standard
-# error; the installed thumbnailer, in a file manager's sandbox (bwrap, no
-# display), makes a PNG of the installed model. Works on an existing build (build/, or the folder given first). Any
-# failed check ends it with status 1.
+# warnings; the Debian package names the GLUT, GL, GLU, EGL and PNG libraries
+# in its Depends and holds the installed files and nothing else; the viewer
+# installed into a temporary prefix starts in a private Xvfb on the installed
+# model and map, opens its window and writes its dumps; started from a folder
+# without the map, it names that folder and the installed copy's cp line on
+# standard error; the installed thumbnailer, in a file manager's sandbox
+# (bwrap, no display), makes a PNG of the installed model. Works on an
+# existing build (build/, or the folder given first). Any failed check ends
+# it with status 1.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(cd "${1:-$project_root/build}" && pwd)
@@ -59,6 +60,8 @@ check_package() {
     grep -q 'libglut' <<<"$depends" || fail "Depends names no GLUT library: '$depends'"
     grep -Eq 'libopengl0|libgl1' <<<"$depends" || fail "Depends names no GL library: '$depends'"
     grep -q 'libglu1' <<<"$depends" || fail "Depends names no GLU library: '$depends'"
+    grep -q 'libegl1' <<<"$depends" || fail "Depends names no EGL library: '$depends'"
+    grep -q 'libpng16' <<<"$depends" || fail "Depends names no PNG library: '$depends'"
     contents=$(dpkg-deb --contents "$package" | awk '$1 !~ /^d/ { print $NF }' | sort)
     [ "$contents" = "$(listed_under ./usr/ "${installed_files[@]}")" ] ||
         fail "the package holds other files than the installed ones: $contents"
@@ -143,7 +146,7 @@ check_installed_thumbnailer() {
         --ro-bind-try /etc/ld.so.cache /etc/ld.so.cache --proc /proc --dev /dev --tmpfs /tmp \
         --ro-bind "$prefix" "$prefix" --bind "$output" "$output" \
         "$prefix/bin/aseview-thumbnailer" 128 "$prefix/share/aseview/simple.ase" \
-        "$output/simple.png" 2>"$scratch/thumbnailer.err" ||
+        "$output/simple.png" >/dev/null 2>"$scratch/thumbnailer.err" ||
         fail "the installed thumbnailer failed in bwrap: $(cat "$scratch/thumbnailer.err")"
     size=$(file -b "$output/simple.png")
     [[ $size == "PNG image data, 128 x 128, 8-bit/color RGBA"* ]] ||
