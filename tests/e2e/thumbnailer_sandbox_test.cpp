@@ -58,53 +58,69 @@ class ThumbnailerSandbox : public ::testing::Test {
     // Runs the thumbnailer in the sandbox; its exit status, or -1 when it
     // ended by a signal or took over the time a file manager would wait.
     int run(const std::string& size, const std::string& model, double timeout = 20) {
+        std::vector<std::string> arguments = sandbox();
+        arguments.insert(arguments.end(),
+                         {"--bind", output.path(), output.path(), THUMBNAILER_BINARY, size, model,
+                          output.file("thumb.png")});
+        return run_bwrap(arguments, timeout);
+    }
+
+    // The same with a full disk: the output folder a tmpfs of 8 kB, which a
+    // shell lists after the thumbnailer ends, since it goes with the sandbox.
+    int run_into_full_folder(const std::string& model) {
+        std::vector<std::string> arguments = sandbox();
+        arguments.insert(arguments.end(),
+                         {"--size", "8192", "--tmpfs", "/out", "/bin/sh", "-c",
+                          "\"$0\" 512 \"$1\" /out/thumb.png; status=$?; ls -A /out; exit $status",
+                          THUMBNAILER_BINARY, model});
+        return run_bwrap(arguments, 20);
+    }
+
+    std::vector<std::string> sandbox() const {
         const std::string binary = THUMBNAILER_BINARY;
-        std::vector<std::string> arguments = {"--unshare-all",
-                                              "--die-with-parent",
-                                              "--new-session",
-                                              "--clearenv",
-                                              "--setenv",
-                                              "PATH",
-                                              "/usr/bin:/bin",
-                                              "--ro-bind",
-                                              "/usr",
-                                              "/usr",
-                                              "--symlink",
-                                              "usr/lib",
-                                              "/lib",
-                                              "--symlink",
-                                              "usr/lib64",
-                                              "/lib64",
-                                              "--symlink",
-                                              "usr/bin",
-                                              "/bin",
-                                              "--ro-bind-try",
-                                              "/etc/ld.so.cache",
-                                              "/etc/ld.so.cache",
-                                              "--proc",
-                                              "/proc",
-                                              "--dev",
-                                              "/dev",
-                                              "--tmpfs",
-                                              "/tmp",
-                                              "--ro-bind",
-                                              binary,
-                                              binary,
-                                              "--ro-bind",
-                                              input.path(),
-                                              input.path(),
-                                              "--bind",
-                                              output.path(),
-                                              output.path(),
-                                              binary,
-                                              size,
-                                              model,
-                                              output.file("thumb.png")};
-        viewer_process sandbox("/usr/bin/bwrap", arguments, output.path());
+        return {"--unshare-all",
+                "--die-with-parent",
+                "--new-session",
+                "--clearenv",
+                "--setenv",
+                "PATH",
+                "/usr/bin:/bin",
+                "--ro-bind",
+                "/usr",
+                "/usr",
+                "--symlink",
+                "usr/lib",
+                "/lib",
+                "--symlink",
+                "usr/lib64",
+                "/lib64",
+                "--symlink",
+                "usr/bin",
+                "/bin",
+                "--ro-bind-try",
+                "/etc/ld.so.cache",
+                "/etc/ld.so.cache",
+                "--proc",
+                "/proc",
+                "--dev",
+                "/dev",
+                "--tmpfs",
+                "/tmp",
+                "--ro-bind",
+                binary,
+                binary,
+                "--ro-bind",
+                input.path(),
+                input.path()};
+    }
+
+    int run_bwrap(const std::vector<std::string>& arguments, double timeout) {
+        viewer_process sandboxed("/usr/bin/bwrap", arguments, output.path());
         const auto start = std::chrono::steady_clock::now();
-        const int status = sandbox.wait_exit(timeout);
+        const int status = sandboxed.wait_exit(timeout);
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        errors = sandbox.output() + sandbox.errors();
+        printed = sandboxed.output();
+        errors = printed + sandboxed.errors();
         return status;
     }
 
@@ -116,7 +132,8 @@ class ThumbnailerSandbox : public ::testing::Test {
     }
 
     double seconds = 0;
-    std::string errors; // what the last run printed, both streams
+    std::string printed; // what the last run printed on standard output
+    std::string errors;  // what the last run printed, both streams
 };
 
 TEST_F(ThumbnailerSandbox, DrawsTheFramedModelOnATransparentSquare) {
@@ -197,6 +214,11 @@ TEST_F(ThumbnailerSandbox, RefusesBadInputLeavingNoFile) {
         EXPECT_NE(errors, "") << "no reason given";
         EXPECT_EQ(output_files(), std::vector<std::string>{});
     }
+    // A PNG that does not fit is never left half-written, nor its temporary.
+    input.copy_in(ASSETS_DIR "/simple.ase", "simple.ase");
+    EXPECT_EQ(run_into_full_folder(input.file("simple.ase")), 3) << errors;
+    EXPECT_NE(errors.find("Write Error"), std::string::npos) << errors;
+    EXPECT_EQ(printed.find(".png"), std::string::npos) << printed;
 }
 
 } // namespace
