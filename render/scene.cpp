@@ -38,23 +38,14 @@ void init_scene_state() {
     glEnable(GL_LIGHT0);
 }
 
-namespace {
-
-// The pointer's turns and smear, which every picture of the model shares.
-void turn_model() {
-    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
-    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
-    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
-}
-
-} // namespace
-
 // The model-view matrix holds the camera and the idle spin's accumulated
 // turns; the frame builds on it and restores it, so the spin survives.
 void on_display() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();
-    turn_model();
+    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
+    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
+    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
     glBindTexture(GL_TEXTURE_2D, viewer_state.texture_id);
     glEnable(GL_TEXTURE_GEN_S);
     glEnable(GL_TEXTURE_GEN_T);
@@ -64,16 +55,6 @@ void on_display() {
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
     glutSwapBuffers();
-}
-
-void draw_model_view(int width, int height) {
-    on_reshape(width, height);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glPushMatrix();
-    turn_model();
-    glScalef(0.03f, 0.03f, 0.03f);
-    draw_surface_pass();
-    glPopMatrix();
 }
 
 // Reloading the camera also discards the idle spin's accumulated turns.
@@ -93,4 +74,18 @@ void set_frame_view(int width, int height) {
     glLoadIdentity();
     gluPerspective(60.0, static_cast<double>(width) / height, 1.0, 20.0);
     glMatrixMode(GL_MODELVIEW);
+}
+
+// The model transform follows on_display's, so that a picture shows the
+// model as the frame does; the environment texture is left out.
+void draw_model_view(int width, int height) {
+    on_reshape(width, height);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
+    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
+    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
+    glScalef(0.03f, 0.03f, 0.03f);
+    draw_surface_pass();
+    glPopMatrix();
 }
