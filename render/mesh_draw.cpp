@@ -122,7 +122,7 @@ void smooth_lines() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-void draw_mesh() {
+void draw_surface_pass() {
     if (viewer_state.use_texture != 0)
         glEnable(GL_TEXTURE_2D);
     else
@@ -136,6 +136,10 @@ void draw_mesh() {
         draw_surface();
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
+}
+
+void draw_mesh() {
+    draw_surface_pass();
     draw_stats();
     if (viewer_state.draw_normals != 0)
         draw_normals();

@@ -6,5 +6,10 @@
 // the frame has set. Leaves lighting and 2D texturing off.
 void draw_mesh();
 
+// The surface pass alone (if draw_objects): the model as a frame shows it,
+// without the panel, the normals or the hint line. Leaves lighting and 2D
+// texturing off.
+void draw_surface_pass();
+
 // Blending for antialiased lines, as the passes and the wireframe mode use it.
 void smooth_lines();

@@ -101,3 +101,17 @@ void set_frame_view(int width, int height) {
     gluPerspective(60.0, static_cast<double>(width) / height, 1.0, 20.0);
     glMatrixMode(GL_MODELVIEW);
 }
+
+// The model transform follows on_display's, so that a picture shows the
+// model as the frame does; the environment texture is left out.
+void draw_model_view(int width, int height) {
+    on_reshape(width, height);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
+    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
+    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
+    glScalef(0.03f, 0.03f, 0.03f);
+    draw_surface_pass();
+    glPopMatrix();
+}

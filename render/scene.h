@@ -21,6 +21,12 @@ void turn_upright();
 // GLUT display callback: draws one frame and swaps the buffers.
 void on_display();
 
+// The model alone, under the first frame's camera and transform, without the
+// panel or the buffer swap, into a width x height view of whatever context is
+// current (set up by init_scene or init_scene_state); for a picture of the
+// model made without a window.
+void draw_model_view(int width, int height);
+
 // GLUT reshape callback: records the size, sets viewport, projection, camera.
 void on_reshape(int width, int height);
 

@@ -1,27 +1,26 @@
 #!/usr/bin/env bash
 # Checks what a user gets from an install: the man page formats without
-# warnings; the Debian package names the GLUT and GL libraries in its Depends,
-# holds the installed files and nothing else, and has no maintainer scripts;
-# the viewer installed into a temporary prefix starts in a private Xvfb on the
-# installed model and map, opens its window and writes its dumps; started from
-# a folder without the map, it names that folder and the installed copy's cp
-# line on standard error. The desktop entry is valid; after the two database
-# updates a user runs, GIO gives real models the model/x-ase type and refuses
-# it to other ".ase" files, names aseview.desktop as its application, and
-# opening a model as a double click does shows it. Works on an existing build
-# (build/, or the folder given first). Any failed check ends it with status 1.
+# warnings; the Debian package names the GLUT, GL, GLU, EGL and PNG libraries
+# in its Depends, holds the installed files and nothing else, and has no
+# maintainer scripts; the viewer installed into a temporary prefix starts in a
+# private Xvfb on the installed model and map, opens its window and writes its
+# dumps; started from a folder without the map, it names that folder and the
+# installed copy's cp line on standard error. The desktop entry is valid;
+# after the two database updates a user runs, GIO gives real models the
+# model/x-ase type and refuses it to other ".ase" files, names aseview.desktop
+# as its application, and opening a model as a double click does shows it.
+# The installed thumbnailer, in a file manager's sandbox (bwrap, no display),
+# makes a PNG of the installed model. Works on an existing build (build/, or
+# the folder given first). Any failed check ends it with status 1.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(cd "${1:-$project_root/build}" && pwd)
 man_page=$project_root/docs/aseview.1
-installed_files=(bin/aseview bin/aseview-open share/applications/aseview.desktop
-                 share/aseview/map2.tga share/aseview/simple.ase
-                 share/icons/hicolor/scalable/apps/aseview.svg share/man/man1/aseview.1
-                 share/mime/packages/aseview.xml)
-# The thumbnailer's entry is installed with its program, where that is built.
-if [ -n "$(find "$build_dir" -maxdepth 2 -type f -name aseview-thumbnailer -print -quit)" ]; then
-    installed_files+=(bin/aseview-thumbnailer share/thumbnailers/aseview.thumbnailer)
-fi
+installed_files=(bin/aseview bin/aseview-open bin/aseview-thumbnailer
+                 share/applications/aseview.desktop share/aseview/map2.tga
+                 share/aseview/simple.ase share/icons/hicolor/scalable/apps/aseview.svg
+                 share/man/man1/aseview.1 share/mime/packages/aseview.xml
+                 share/thumbnailers/aseview.thumbnailer)
 
 scratch=$(mktemp -d)
 xvfb_pid=
@@ -67,6 +66,8 @@ check_package() {
     grep -q 'libglut' <<<"$depends" || fail "Depends names no GLUT library: '$depends'"
     grep -Eq 'libopengl0|libgl1' <<<"$depends" || fail "Depends names no GL library: '$depends'"
     grep -q 'libglu1' <<<"$depends" || fail "Depends names no GLU library: '$depends'"
+    grep -q 'libegl1' <<<"$depends" || fail "Depends names no EGL library: '$depends'"
+    grep -q 'libpng16' <<<"$depends" || fail "Depends names no PNG library: '$depends'"
     contents=$(dpkg-deb --contents "$package" | awk '$1 !~ /^d/ { print $NF }' | sort)
     [ "$contents" = "$(listed_under ./usr/ "${installed_files[@]}")" ] ||
         fail "the package holds other files than the installed ones: $contents"
@@ -184,6 +185,26 @@ check_desktop() {
     echo "desktop: gio open showed the model and left its dumps in the state folder"
 }
 
+# As a file manager runs it: no display, no GPU device, /usr read-only, the
+# model read-only and only the output folder writable.
+check_installed_thumbnailer() {
+    local prefix output=$scratch/thumbnails size
+    prefix=$(cd "$scratch/prefix" && pwd -P)
+    mkdir "$output"
+    env -u DISPLAY -u WAYLAND_DISPLAY bwrap --unshare-all --die-with-parent --new-session \
+        --clearenv --setenv PATH /usr/bin:/bin --ro-bind /usr /usr --symlink usr/lib /lib \
+        --symlink usr/lib64 /lib64 --symlink usr/bin /bin \
+        --ro-bind-try /etc/ld.so.cache /etc/ld.so.cache --proc /proc --dev /dev --tmpfs /tmp \
+        --ro-bind "$prefix" "$prefix" --bind "$output" "$output" \
+        "$prefix/bin/aseview-thumbnailer" 128 "$prefix/share/aseview/simple.ase" \
+        "$output/simple.png" >/dev/null 2>"$scratch/thumbnailer.err" ||
+        fail "the installed thumbnailer failed in bwrap: $(cat "$scratch/thumbnailer.err")"
+    size=$(file -b "$output/simple.png")
+    [[ $size == "PNG image data, 128 x 128, 8-bit/color RGBA"* ]] ||
+        fail "the installed thumbnailer wrote: $size"
+    echo "installed thumbnailer in bwrap: $size"
+}
+
 [ -x "$build_dir/aseview" ] || fail "no viewer built in $build_dir"
 check_man_page
 check_package
@@ -191,5 +212,4 @@ install_into_prefix
 run_installed_viewer
 check_missing_map_hint
 check_desktop
-# The thumbnailer's check (one thumbnail made inside bwrap from the installed
-# tree) goes here.
+check_installed_thumbnailer

@@ -8,7 +8,8 @@ project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$project_root/build
 
 packages=(cmake make g++ pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri
-          libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev xvfb xauth)
+          libegl-dev libpng-dev libgtest-dev libx11-dev libxtst-dev libxdamage-dev libstb-dev
+          xvfb xauth)
 read -r -a extra_packages <<<"${ASEVIEW_EXTRA_PACKAGES:-}"
 
 # shellcheck source=tools/packages.sh

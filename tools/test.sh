@@ -15,9 +15,10 @@ jobs=$(nproc)
 # dpkg-dev and file let cpack find the Debian package's Depends; man-db reads
 # and checks the man page. The desktop tests check the entry with
 # desktop-file-utils, the types with GIO (libglib2.0-bin) and shared-mime-info,
-# and type q into the viewer with xdotool.
+# and type q into the viewer with xdotool; bubblewrap runs the thumbnailer in
+# a file manager's sandbox.
 ASEVIEW_EXTRA_PACKAGES="clang libclang-rt-14-dev llvm valgrind dpkg-dev file man-db \
-    desktop-file-utils libglib2.0-bin shared-mime-info xdotool" \
+    desktop-file-utils libglib2.0-bin shared-mime-info xdotool bubblewrap" \
     "$project_root/tools/setup.sh" -DASEVIEW_WERROR=ON
 ctest --test-dir "$project_root/build" -j "$jobs" --output-on-failure
 # The man page, the Debian package and the installed viewer, run headless.
