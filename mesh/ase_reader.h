@@ -11,6 +11,9 @@ struct ase_options {
     // The line printed on standard error after "Sorry. only have support for
     // a single mesh"; none when empty.
     const char* several_meshes_hint = "";
+    // The material list, the faces' materials and the texture vertices are
+    // read into material_table ("-materials").
+    bool materials = false;
 };
 
 // Opens `path` and scans it. A file that cannot be opened prints

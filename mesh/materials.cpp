@@ -1,0 +1,3 @@
+#include "mesh/materials.h"
+
+material_table_t material_table;
