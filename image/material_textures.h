@@ -5,8 +5,15 @@
 #include <string>
 #include <vector>
 
-struct texture_request { std::string bitmap; std::string material_name; };
-struct rgba_image { int32_t width = 0; int32_t height = 0; std::vector<unsigned char> texels; }; // RGBA8, bottom row first
+struct texture_request {
+    std::string bitmap;
+    std::string material_name;
+};
+struct rgba_image {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<unsigned char> texels;
+}; // RGBA8, bottom row first
 struct material_texture_set {
     std::vector<int32_t> image_of_request; // per request: index into images, or -1
     std::vector<rgba_image> images;        // each file decoded once
