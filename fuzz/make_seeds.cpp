@@ -1,7 +1,8 @@
 // Writes the seed corpora of the fuzz targets from the project's own
 // generators: small exporter-style models and hand-made variations for the
 // ASE reader, images of every type and orientation for the TGA decoder, and
-// format selectors with typical lines for the scanner comparison.
+// format selectors with typical lines for the scanner comparison, and
+// PNG, JPEG, BMP and TGA images and shader scripts for the texture decoder.
 // Usage: fuzz_seeds DIRECTORY
 #include "tests/fixtures/tga_builder.h"
 #include "tools/ase_writer.h"
@@ -10,6 +11,13 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
 
 namespace fs = std::filesystem;
 
@@ -162,6 +170,52 @@ std::vector<std::pair<std::string, std::string>> scanner_seeds() {
     };
 }
 
+void append_bytes(void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                               static_cast<size_t>(size));
+}
+
+// A 6 x 5 picture of `channels` channels whose values change across it.
+std::vector<unsigned char> seed_picture(int channels) {
+    std::vector<unsigned char> picture;
+    for (int i = 0; i < 6 * 5 * channels; ++i)
+        picture.push_back(static_cast<unsigned char>(i * 37 + i / channels * 11));
+    return picture;
+}
+
+// After a budget byte (see image_fuzz.cpp): written images, the TGA seeds and,
+// after a byte with its top bit set, shader scripts of the three kinds.
+std::vector<std::pair<std::string, std::string>> image_seeds() {
+    std::vector<std::pair<std::string, std::string>> seeds;
+    const std::string budget(1, '\x10');
+    for (int channels : {1, 2, 3, 4}) {
+        const std::vector<unsigned char> picture = seed_picture(channels);
+        std::string png = budget;
+        std::string jpeg = budget;
+        std::string bmp = budget;
+        stbi_write_png_to_func(append_bytes, &png, 6, 5, channels, picture.data(), 6 * channels);
+        stbi_write_jpg_to_func(append_bytes, &jpeg, 6, 5, channels, picture.data(), 90);
+        stbi_write_bmp_to_func(append_bytes, &bmp, 6, 5, channels, picture.data());
+        const std::string suffix = std::to_string(channels) + "ch";
+        seeds.push_back({"image_" + suffix + ".png", png});
+        seeds.push_back({"image_" + suffix + ".jpg", jpeg});
+        seeds.push_back({"image_" + suffix + ".bmp", bmp});
+    }
+    for (const auto& [name, bytes] : tga_seeds())
+        seeds.push_back({name, budget + bytes});
+    const std::string script(1, '\x80');
+    seeds.push_back(
+        {"quake.shader", script + "// comment\ntextures/a/b\n{\n\tqer_editorImage textures/a/b_p\n"
+                                  "\t{\n\t\tmap $lightmap\n\t}\n\t{\n\t\tmap textures/a/b_d.tga\n"
+                                  "\t\tblendFunc filter\n\t}\n}\n"});
+    seeds.push_back({"doom.mtr", script + "material textures/c/d {\n\t{ blend diffusemap map "
+                                          "addnormals(textures/c/d_local, heightmap(x, 4)) }\n"
+                                          "\tdiffusemap \"textures/c/d_d\" /* note */\n}\n"});
+    seeds.push_back({"cafu.cmat", script + "Models/e/f\n{\n    diffuseMap ../f/f_diff.png\n}\n"
+                                           "dofile(\"editor.cmat\")\n"});
+    return seeds;
+}
+
 bool write_corpus(const fs::path& directory,
                   const std::vector<std::pair<std::string, std::string>>& seeds) {
     fs::create_directories(directory);
@@ -181,7 +235,8 @@ int main(int argc, char** argv) {
     const fs::path root = argv[1];
     if (!write_corpus(root / "ase", in_both_modes(ase_seeds())) ||
         !write_corpus(root / "tga", tga_seeds()) ||
-        !write_corpus(root / "scanner", scanner_seeds())) {
+        !write_corpus(root / "scanner", scanner_seeds()) ||
+        !write_corpus(root / "image", image_seeds())) {
         std::perror(argv[1]);
         return 1;
     }
