@@ -38,13 +38,17 @@ template <bool fitted>
 void draw_batches(const mesh_store_t& mesh, const std::vector<material_batch>& batches) {
     const bool textures_on = viewer_state.use_texture != 0;
     float fitted_position[3];
+    uint32_t bound = 0;
     for (const material_batch& batch : batches) {
         // The texture replaces the diffuse colour; vertex colours multiply either.
         const bool textured = textures_on && batch.texture != 0;
         const float* base = textured ? white : batch.diffuse;
         if (textured) {
             glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, batch.texture);
+            // Batches of one image follow each other: it is bound once a frame.
+            if (batch.texture != bound)
+                glBindTexture(GL_TEXTURE_2D, batch.texture);
+            bound = batch.texture;
         } else {
             glDisable(GL_TEXTURE_2D);
         }
@@ -127,6 +131,9 @@ std::vector<material_batch> build_material_batches(const mesh_store_t& mesh,
             batches[look].corners.push_back(make_corner(mesh, table, source, face, material, k));
     }
     std::erase_if(batches, [](const material_batch& batch) { return batch.corners.empty(); });
+    std::stable_sort(
+        batches.begin(), batches.end(),
+        [](const material_batch& a, const material_batch& b) { return a.texture < b.texture; });
     return batches;
 }
 

@@ -19,7 +19,8 @@ struct material_corner {
 };
 
 // The faces of one look that the passes draw, three corners each, in the
-// store's order: one texture bind and one glBegin per batch.
+// store's order: one glBegin per batch; the batches of one texture follow
+// each other, so that a frame binds it once.
 struct material_batch {
     float diffuse[3] = {1, 1, 1}; // the look's colour where no texture is drawn
     uint32_t texture = 0;         // GL name of the look's image; 0 when it has none

@@ -56,6 +56,7 @@ class MaterialPass : public RenderTest {
     // The quad in one look (look 1 of the table), with its texture or 0.
     void install_quad(const material_look& look, GLuint texture,
                       const std::vector<c_data>& colours = {}) {
+        reset_mesh_store();
         install_mesh(quad, {face(0, 1, 2), face(0, 2, 3)}, colours);
         material_table.looks = {material_look{}, look};
         material_table.tvertices = quad_uv;

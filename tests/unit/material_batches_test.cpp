@@ -62,10 +62,10 @@ TEST(MaterialBatches, TilingOffsetAndAngleMoveTheTextureCoordinate) {
     }
 }
 
-// Faces go to their look's batch in the store's order; a look outside the
-// table, or a face the table does not reach, takes the plain look 0; faces
-// the passes do not draw are left out; a corner without a texture vertex
-// takes (0, 0) and one without a colour white.
+// Faces go to their look's batch in the store's order, the batches ordered
+// by texture; a look outside the table, or a face the table does not reach,
+// takes the plain look 0; faces the passes do not draw are left out; a
+// corner without a texture vertex takes (0, 0) and one without a colour white.
 TEST(MaterialBatches, FacesAreGroupedByLookAndBadReferencesTakeThePlainLook) {
     reset_mesh_store();
     alloc_data(3);
@@ -93,17 +93,18 @@ TEST(MaterialBatches, FacesAreGroupedByLookAndBadReferencesTakeThePlainLook) {
         {2, {0, -1, 7}}, {1, {0, 0, 0}}, {1, {0, 0, 0}}, {3, {0, 0, 0}}, {-4, {0, 0, 0}}};
     const std::vector<material_batch> batches = build_material_batches(mesh_store, table, {0, 11});
 
+    // Looks 0 and 2 draw untextured, then look 1 with its texture.
     ASSERT_EQ(batches.size(), 3u);
     EXPECT_EQ(batches[0].corners.size(), 9u) << "faces 3, 4 and 5";
     EXPECT_EQ(batches[0].corners[0].vert, 2);
     EXPECT_EQ(batches[0].corners[3].vert, 1);
-    EXPECT_EQ(batches[1].corners.size(), 3u) << "face 1; face 2 is not drawn";
-    EXPECT_EQ(batches[1].texture, 11u);
-    EXPECT_EQ(batches[1].diffuse[0], 0.1f);
-    EXPECT_EQ(batches[1].corners[0].rgb[1], 1.0f) << "an uncoloured corner is white";
-    EXPECT_EQ(batches[2].corners.size(), 3u);
-    EXPECT_EQ(batches[2].texture, 0u) << "no texture given for look 2";
-    const material_corner* corner = batches[2].corners.data();
+    EXPECT_EQ(batches[2].corners.size(), 3u) << "face 1; face 2 is not drawn";
+    EXPECT_EQ(batches[2].texture, 11u);
+    EXPECT_EQ(batches[2].diffuse[0], 0.1f);
+    EXPECT_EQ(batches[2].corners[0].rgb[1], 1.0f) << "an uncoloured corner is white";
+    EXPECT_EQ(batches[1].corners.size(), 3u);
+    EXPECT_EQ(batches[1].texture, 0u) << "no texture given for look 2";
+    const material_corner* corner = batches[1].corners.data();
     EXPECT_EQ(corner[0].uv[0], 0.5f) << "texture vertex 0 tiled twice";
     EXPECT_EQ(corner[0].rgb[1], 0.25f);
     EXPECT_EQ(corner[1].uv[0], 0.0f) << "no texture vertex";
