@@ -1,5 +1,6 @@
-// The materials of an ASE file, read under "-materials": every drawable look,
-// and per face its look and its corners' texture vertices.
+// What "-materials" reads beside the mesh: the file's materials flattened
+// into drawable looks, each face's look and the texture coordinates of its
+// corners, merged across meshes as the store merges its records.
 #pragma once
 
 #include <array>
