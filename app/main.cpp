@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
     const std::string several_meshes = several_meshes_hint(model);
     ase_options options;
     options.all_meshes = viewer_state.all_meshes == 1;
+    options.materials = viewer_state.materials == 1;
     options.several_meshes_hint = several_meshes.c_str();
     load_ase(model, hint.c_str(), options);
     place_model();
