@@ -22,7 +22,7 @@ constexpr int32_t max_material_depth = 16;
 
 // A quoted name is looked for this far past the discarded text, so that a
 // line of names cannot make each of its tokens search the whole buffer.
-constexpr size_t max_quoted_bytes = 4096;
+constexpr ptrdiff_t max_quoted_bytes = 4096;
 
 // A material or sub-material block of the file.
 struct material_node {
@@ -43,12 +43,32 @@ struct open_block {
     int32_t node; // the material it belongs to, or -1
 };
 
-// One mesh of the file, numbered like mesh_store.current_mesh.
+// What the lines of a mesh gave, kept in file order and put into the
+// table's arrays once, when the file ends: a count that the file repeats
+// then costs nothing, whatever it claims.
+struct material_id_line {
+    int32_t face; // in its mesh
+    int32_t id;
+};
+struct tface_line {
+    int32_t face;     // in its mesh
+    int32_t tvert[3]; // texture vertices in its mesh
+};
+struct tvertex_line {
+    int32_t index; // in its mesh
+    std::array<float, 2> uv;
+};
+
+// One mesh of the file, numbered like mesh_store.current_mesh; its lines
+// start at the first_*_line entries of the reading state.
 struct mesh_record {
     int32_t first_face = 0;
     int32_t first_tvertex = 0; // its texture vertex 0 in material_table.tvertices
     int32_t tvertices = 0;     // from its *MESH_NUMTVERTEX outside mapping channels
     int32_t material_ref = -1; // *MATERIAL_REF; -1 without one
+    size_t first_id_line = 0;
+    size_t first_tface_line = 0;
+    size_t first_tvertex_line = 0;
 };
 
 enum class keyword {
@@ -66,7 +86,7 @@ enum class keyword {
     v_tiling,
     angle,
     material_ref,
-    geometry_object,
+    object,
     tvertex,
     material_id,
 };
@@ -90,7 +110,11 @@ constexpr keyword_name keywords[] = {
     {"*UVW_V_TILING", keyword::v_tiling},
     {"*UVW_ANGLE", keyword::angle},
     {"*MATERIAL_REF", keyword::material_ref},
-    {"*GEOMOBJECT", keyword::geometry_object},
+    {"*GEOMOBJECT", keyword::object},
+    {"*SHAPEOBJECT", keyword::object},
+    {"*HELPEROBJECT", keyword::object},
+    {"*LIGHTOBJECT", keyword::object},
+    {"*CAMERAOBJECT", keyword::object},
     {"*MESH_TVERT", keyword::tvertex},
     {"*MESH_MTLID", keyword::material_id},
 };
@@ -104,6 +128,9 @@ struct reading_state {
     int32_t pending_number = 0;       // the *MATERIAL or *SUBMATERIAL number before it
     bool quoted = false;              // inside quotes while counting braces
     std::vector<mesh_record> meshes;
+    std::vector<material_id_line> id_lines;
+    std::vector<tface_line> tface_lines;
+    std::vector<tvertex_line> tvertex_lines;
     int32_t ref_mesh = 0;   // the mesh a *MATERIAL_REF belongs to; -1 between objects
     int32_t face_line = -1; // the face (in its mesh) whose line is being read
 };
@@ -229,24 +256,17 @@ void count_braces(const char* at, const char* end) {
     }
 }
 
-void set_material_id(const char* at, const char* end) {
+void read_material_id(const char* at, const char* end) {
     int32_t id;
-    const size_t face = static_cast<size_t>(mesh_store.current_mesh.first_face) +
-                        static_cast<size_t>(state.face_line);
-    if (read_number(at, end, id) && face < material_table.faces.size())
-        material_table.faces[face].look = id;
+    if (read_number(at, end, id))
+        state.id_lines.push_back({state.face_line, id});
 }
 
 void read_texture_vertex(const char* at, const char* end) {
-    const mesh_record& mesh = state.meshes.back();
-    int32_t index;
-    std::array<float, 2> uv;
-    if (in_mapping_channel() || !read_number(at, end, index) || !read_number(at, end, uv[0]) ||
-        !read_number(at, end, uv[1]) || index < 0 || index >= mesh.tvertices)
-        return;
-    const size_t slot = static_cast<size_t>(mesh.first_tvertex) + static_cast<size_t>(index);
-    if (slot < material_table.tvertices.size())
-        material_table.tvertices[slot] = uv;
+    tvertex_line line;
+    if (!in_mapping_channel() && read_number(at, end, line.index) &&
+        read_number(at, end, line.uv[0]) && read_number(at, end, line.uv[1]))
+        state.tvertex_lines.push_back(line);
 }
 
 void read_float(block kind, float material_look::*field, const char* at, const char* end) {
@@ -277,7 +297,7 @@ void read_keyword(keyword id, const char* at, const char* end) {
         break;
     case keyword::material_name:
         if (material_node* node = current_material(block::material))
-            node->look.name = read_quoted(at, std::min(end, at + max_quoted_bytes));
+            node->look.name = read_quoted(at, at + std::min(end - at, max_quoted_bytes));
         break;
     case keyword::material_diffuse:
         if (material_node* node = current_material(block::material)) {
@@ -294,7 +314,7 @@ void read_keyword(keyword id, const char* at, const char* end) {
         break;
     case keyword::bitmap:
         if (material_node* node = current_material(block::map_diffuse))
-            node->look.bitmap = read_quoted(at, std::min(end, at + max_quoted_bytes));
+            node->look.bitmap = read_quoted(at, at + std::min(end - at, max_quoted_bytes));
         break;
     case keyword::u_tiling:
         read_float(block::map_diffuse, &material_look::u_tiling, at, end);
@@ -309,8 +329,9 @@ void read_keyword(keyword id, const char* at, const char* end) {
         if (state.ref_mesh >= 0 && read_number(at, end, number))
             state.meshes[static_cast<size_t>(state.ref_mesh)].material_ref = number;
         break;
-    case keyword::geometry_object:
-        // An object never lies inside the material list, even one left open.
+    case keyword::object:
+        // An object never lies inside the material list, even one left open;
+        // a *MATERIAL_REF after it is its own, not the mesh's before it.
         state.blocks.clear();
         if (mesh_store.mesh_loaded == 1)
             state.ref_mesh = -1;
@@ -322,7 +343,7 @@ void read_keyword(keyword id, const char* at, const char* end) {
         break;
     case keyword::material_id:
         if (state.face_line >= 0)
-            set_material_id(at, end);
+            read_material_id(at, end);
         break;
     case keyword::none:
         break;
@@ -368,15 +389,57 @@ int32_t look_of(int32_t node, int32_t id) {
     return leaf.look_index;
 }
 
-void resolve_faces() {
+// Puts each mesh's lines into the table, numbered in the merged arrays. A
+// line outside its mesh's final count names nothing.
+void place_lines() {
+    auto& faces = material_table.faces;
+    faces.assign(static_cast<size_t>(std::max(mesh_store.num_faces, 0)), {0, {-1, -1, -1}});
+    const mesh_record& last = state.meshes.back();
+    material_table.tvertices.assign(static_cast<size_t>(last.first_tvertex) +
+                                        static_cast<size_t>(last.tvertices),
+                                    {0.0f, 0.0f});
+    for (size_t m = 0; m < state.meshes.size(); ++m) {
+        const mesh_record& mesh = state.meshes[m];
+        const bool is_last = m + 1 == state.meshes.size();
+        const mesh_record* next = is_last ? nullptr : &state.meshes[m + 1];
+        const int64_t face_count =
+            (is_last ? int64_t{mesh_store.num_faces} : next->first_face) - mesh.first_face;
+        const auto face_slot = [&](int32_t face) -> face_material* {
+            return face >= 0 && face < face_count
+                       ? &faces[static_cast<size_t>(mesh.first_face) + static_cast<size_t>(face)]
+                       : nullptr;
+        };
+        const size_t id_end = is_last ? state.id_lines.size() : next->first_id_line;
+        for (size_t i = mesh.first_id_line; i < id_end; ++i)
+            if (face_material* face = face_slot(state.id_lines[i].face))
+                face->look = state.id_lines[i].id;
+        const size_t tface_end = is_last ? state.tface_lines.size() : next->first_tface_line;
+        for (size_t i = mesh.first_tface_line; i < tface_end; ++i)
+            if (face_material* face = face_slot(state.tface_lines[i].face))
+                for (int k = 0; k < 3; ++k) {
+                    const int32_t corner = state.tface_lines[i].tvert[k];
+                    face->tvert[k] =
+                        corner >= 0 && corner < mesh.tvertices ? mesh.first_tvertex + corner : -1;
+                }
+        const size_t tvertex_end = is_last ? state.tvertex_lines.size() : next->first_tvertex_line;
+        for (size_t i = mesh.first_tvertex_line; i < tvertex_end; ++i) {
+            const tvertex_line& line = state.tvertex_lines[i];
+            if (line.index >= 0 && line.index < mesh.tvertices)
+                material_table.tvertices[static_cast<size_t>(mesh.first_tvertex + line.index)] =
+                    line.uv;
+        }
+    }
+}
+
+// Replaces each face's material id with its look.
+void resolve_looks() {
     for (material_node& node : state.nodes)
         std::stable_sort(node.children.begin(), node.children.end(), [](int32_t a, int32_t b) {
             return state.nodes[static_cast<size_t>(a)].number <
                    state.nodes[static_cast<size_t>(b)].number;
         });
-    auto& faces = material_table.faces;
-    faces.resize(static_cast<size_t>(std::max(mesh_store.num_faces, 0)), {0, {-1, -1, -1}});
     material_table.looks.assign(1, material_look{});
+    auto& faces = material_table.faces;
     for (size_t m = 0; m < state.meshes.size(); ++m) {
         const mesh_record& mesh = state.meshes[m];
         const size_t first = std::min(faces.size(), static_cast<size_t>(mesh.first_face));
@@ -386,12 +449,8 @@ void resolve_faces() {
                 : faces.size();
         const int32_t material =
             mesh.material_ref >= 0 ? find_child(state.nodes[0], mesh.material_ref) : -1;
-        for (size_t f = first; f < end; ++f) {
-            face_material& face = faces[f];
-            face.look = look_of(material, face.look);
-            for (int32_t& corner : face.tvert)
-                corner = corner >= 0 && corner < mesh.tvertices ? mesh.first_tvertex + corner : -1;
-        }
+        for (size_t f = first; f < end; ++f)
+            faces[f].look = look_of(material, faces[f].look);
     }
 }
 
@@ -428,7 +487,7 @@ void read_material_token(text_scanner& s, std::string_view token) {
             const std::string_view line(text, discarded);
             const size_t found = line.find(material_id_keyword);
             if (found != std::string_view::npos)
-                set_material_id(text + found + material_id_keyword.size(), data_end);
+                read_material_id(text + found + material_id_keyword.size(), data_end);
         }
         if (discarded > 0 && text_end[-1] == '\n')
             state.face_line = -1;
@@ -446,6 +505,9 @@ void note_mesh_start(bool further_mesh) {
         mesh_record next;
         next.first_face = mesh_store.current_mesh.first_face;
         next.first_tvertex = last.first_tvertex + last.tvertices;
+        next.first_id_line = state.id_lines.size();
+        next.first_tface_line = state.tface_lines.size();
+        next.first_tvertex_line = state.tvertex_lines.size();
         state.meshes.push_back(next);
         state.ref_mesh = static_cast<int32_t>(state.meshes.size()) - 1;
     } catch (const std::exception&) {
@@ -453,14 +515,11 @@ void note_mesh_start(bool further_mesh) {
     }
 }
 
+// The store clears the mesh's faces when their count comes again, so the
+// material ids read before go too.
 void note_face_count() {
     state.face_line = -1;
-    try {
-        material_table.faces.resize(static_cast<size_t>(std::max(mesh_store.num_faces, 0)),
-                                    {0, {-1, -1, -1}});
-    } catch (const std::exception&) {
-        fail_memory();
-    }
+    state.id_lines.resize(state.meshes.back().first_id_line);
 }
 
 // A face line that ends after its corners has no material id; the next
@@ -474,28 +533,28 @@ void note_face(const text_scanner& s, int32_t face) {
         state.face_line = -1;
 }
 
+// A new count of texture vertices starts the mesh's texture faces afresh,
+// as the store's are, and its texture vertices.
 void note_tvertex_count(bool read, int32_t count) {
     state.face_line = -1;
     if (!read || in_mapping_channel())
         return;
-    try {
-        mesh_record& mesh = state.meshes.back();
-        mesh.tvertices = allowed_tvertices(mesh.first_tvertex, count);
-        material_table.tvertices.resize(static_cast<size_t>(mesh.first_tvertex) +
-                                        static_cast<size_t>(mesh.tvertices));
-    } catch (const std::exception&) {
-        fail_memory();
-    }
+    mesh_record& mesh = state.meshes.back();
+    mesh.tvertices = allowed_tvertices(mesh.first_tvertex, count);
+    state.tface_lines.resize(mesh.first_tface_line);
+    state.tvertex_lines.resize(mesh.first_tvertex_line);
 }
 
 void note_tface(int32_t face) {
     state.face_line = -1;
     if (face < 0 || in_mapping_channel())
         return;
-    const size_t index =
-        static_cast<size_t>(mesh_store.current_mesh.first_face) + static_cast<size_t>(face);
-    if (index < material_table.faces.size())
-        std::copy_n(mesh_store.t_list[index].tvert, 3, material_table.faces[index].tvert);
+    try {
+        const t_face& line = mesh_store.t_list[mesh_store.current_mesh.first_face + face];
+        state.tface_lines.push_back({face, {line.tvert[0], line.tvert[1], line.tvert[2]}});
+    } catch (const std::exception&) {
+        fail_memory();
+    }
 }
 
 void note_uvw_offset(int axis, bool read, float offset) {
@@ -510,7 +569,8 @@ void note_other_handler() {
 
 void finish_material_read() {
     try {
-        resolve_faces();
+        place_lines();
+        resolve_looks();
     } catch (const std::exception&) {
         fail_memory();
     }

@@ -27,8 +27,9 @@ void note_tface(int32_t face);                             // *MESH_TFACE
 void note_uvw_offset(int axis, bool read, float offset);   // *UVW_U_OFFSET (0), *UVW_V_OFFSET (1)
 void note_other_handler();
 
-// After the scan: gives every face of the store its look and the merged
-// numbers of its corners' texture vertices, and drops the reading state.
+// After the scan: makes the table's arrays, gives every face of the store
+// its look and the merged numbers of its corners' texture vertices, and
+// drops the reading state.
 // Memory that cannot be had prints one line and ends the process with
 // status 1, as the store's arrays do.
 void finish_material_read();

@@ -1,6 +1,7 @@
 #include "mesh/materials.h"
 #include "tests/unit/mesh_fixture.h"
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -181,6 +182,19 @@ TEST_F(MaterialReader, HostileMaterialListsCostWhatTheFileHolds) {
     EXPECT_EQ(material_table.looks[1].name, "last");
     EXPECT_TRUE(material_table.tvertices.empty()) << "a count the file cannot hold is refused";
     EXPECT_EQ(material_table.faces[0].tvert[0], -1);
+
+    // Counts that come again and again cost nothing each time: the table's
+    // arrays are made once, when the file ends (a vector resized at each
+    // count took hours on this file).
+    std::string repeated = "*MESH_NUMVERTEX 3\n";
+    for (int round = 0; round < 20000; ++round)
+        repeated += "*MESH_NUMFACES 1000000\n*MESH_NUMTVERTEX 1000000\n*MESH_TVERT 999999 1 1 1\n"
+                    "*MESH_NUMTVERTEX 0\n";
+    const auto start = std::chrono::steady_clock::now();
+    read_model(repeated, with_materials(false));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(material_table.faces.size(), 1000000u);
+    EXPECT_TRUE(material_table.tvertices.empty());
 
     // Sub-materials nested 100000 deep, and a list left open: materials
     // deeper than a few levels are not read as materials, and the object
