@@ -57,14 +57,17 @@ std::string utf16(const std::string& text, bool big_endian) {
     return out;
 }
 
-// Each seed twice: after the mode byte of one mesh per file, and after that
-// of every mesh read into one store (see ase_fuzz.cpp).
+// Each seed four times, after each mode byte (see ase_fuzz.cpp): one mesh
+// per file or every mesh read into one store, each with and without the
+// materials.
 std::vector<std::pair<std::string, std::string>>
-in_both_modes(const std::vector<std::pair<std::string, std::string>>& seeds) {
+in_every_mode(const std::vector<std::pair<std::string, std::string>>& seeds) {
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& [name, text] : seeds) {
         out.push_back({name, std::string(1, '\0') + text});
         out.push_back({"all_" + name, "\1" + text});
+        out.push_back({"materials_" + name, "\2" + text});
+        out.push_back({"all_materials_" + name, "\3" + text});
     }
     return out;
 }
@@ -86,6 +89,23 @@ std::vector<std::pair<std::string, std::string>> ase_seeds() {
         "*MESH_VERTEXNORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 2 1 0 0\n"
         "*MESH_FACENORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 3 0 0 -1\n}\n"
         "*UVW_U_OFFSET 0.25\n";
+    // Sub-materials picked by id, a diffuse map beside a bump map, a material
+    // reference after its mesh, and a lightmap channel.
+    const std::string materials =
+        "*MATERIAL_LIST {\n*MATERIAL_COUNT 2\n*MATERIAL 0 {\n*MATERIAL_NAME \"crate\"\n"
+        "*MATERIAL_DIFFUSE 0.5 0.25 1\n*MAP_BUMP {\n*BITMAP \"bump.tga\"\n}\n"
+        "*MAP_DIFFUSE {\n*BITMAP \"C:\\maps\\crate.tga\"\n*UVW_U_OFFSET 0.5\n"
+        "*UVW_V_OFFSET 0\n*UVW_U_TILING 2\n*UVW_V_TILING 1\n*UVW_ANGLE 0.5\n}\n}\n"
+        "*MATERIAL 1 {\n*NUMSUBMTLS 2\n*SUBMATERIAL 0 {\n*MATERIAL_NAME \"a\"\n}\n"
+        "*SUBMATERIAL 1 {\n*NUMSUBMTLS 1\n*SUBMATERIAL 0 {\n*MATERIAL_NAME \"b\"\n}\n}\n}\n}\n"
+        "*GEOMOBJECT {\n*MESH {\n*MESH_NUMVERTEX 3\n*MESH_NUMFACES 2\n"
+        "*MESH_VERTEX 0 0 0 0\n*MESH_VERTEX 1 1 0 0\n*MESH_VERTEX 2 0 1 0\n"
+        "*MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 BC: 1 CA: 1\t*MESH_SMOOTHING 1\t*MESH_MTLID 1\n"
+        "*MESH_FACE 1: A: 2 B: 1 C: 0 *MESH_MTLID 2\n"
+        "*MESH_NUMTVERTEX 2\n*MESH_TVERT 0 0 0 0\n*MESH_TVERT 1 1 1 0\n"
+        "*MESH_TFACE 0 0 1 1\n*MESH_TFACE 1 1 0 0\n"
+        "*MESH_MAPPINGCHANNEL 2 {\n*MESH_NUMTVERTEX 1\n*MESH_TVERT 0 9 9 0\n"
+        "*MESH_TFACE 0 0 0 0\n}\n}\n*MATERIAL_REF 1\n}\n";
     return {
         {"tube.ase", tube},
         {"tube_crlf.ase", with_crlf(tube_model(3, 4))},
@@ -103,6 +123,7 @@ std::vector<std::pair<std::string, std::string>> ase_seeds() {
         {"three_tubes.ase", tube + tube_model(2, 3) + tube},
         {"utf16le.ase", utf16(every_keyword, false)},
         {"utf16be_crlf.ase", utf16(with_crlf(tube), true)},
+        {"materials.ase", materials},
         {"utf16_odd_end.ase", utf16("*MESH_NUMVERTEX 3\n*MESH_VERTEX 1 1.5 2", false) + "7"},
     };
 }
@@ -233,7 +254,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    if (!write_corpus(root / "ase", in_both_modes(ase_seeds())) ||
+    if (!write_corpus(root / "ase", in_every_mode(ase_seeds())) ||
         !write_corpus(root / "tga", tga_seeds()) ||
         !write_corpus(root / "scanner", scanner_seeds()) ||
         !write_corpus(root / "image", image_seeds())) {
