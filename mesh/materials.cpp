@@ -1,3 +1,0 @@
-#include "mesh/materials.h"
-
-material_table_t material_table;
