@@ -5,6 +5,7 @@
 #include "render_fixture.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -92,7 +93,7 @@ bool is_colour(uint32_t pixel, char colour) {
 // repeats it from the left edge, its offset moves it by that much of its
 // width, and its angle turns it about its middle.
 TEST_F(MaterialPass, TiledAndOffsetTexturePutsEachColourWhereItsCoordinatesSay) {
-    const float half_turn = static_cast<float>(M_PI);
+    const float half_turn = std::numbers::pi_v<float>;
     const placement_case cases[] = {
         {"as in the file", 1, 0, 0, "rrbb"},      {"tiled twice", 2, 0, 0, "rbrb"},
         {"moved by half", 1, 0.5f, 0, "bbrr"},    {"tiled and moved", 2, 0.5f, 0, "brbr"},

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
+#include <iterator>
+#include <numbers>
 #include <string>
 
 namespace {
@@ -39,7 +41,7 @@ f_data corners(int32_t a, int32_t b, int32_t c, int32_t colour) {
 // Tiling repeats the map from the coordinates' origin, the offset moves it by
 // that much of its own size, the angle turns it about its middle.
 TEST(MaterialBatches, TilingOffsetAndAngleMoveTheTextureCoordinate) {
-    const float quarter_turn = static_cast<float>(M_PI / 2);
+    const float quarter_turn = std::numbers::pi_v<float> / 2;
     const coordinate_case cases[] = {
         {"untouched", 0, 0, 1, 1, 0, {0.3f, 0.7f}, {0.3f, 0.7f}},
         {"tiled", 0, 0, 2, 3, 0, {0.3f, 0.7f}, {0.6f, 2.1f}},
