@@ -105,7 +105,7 @@ std::string without_line_end(std::string text) {
 
 void set_over_budget(std::string& reason, long long width, long long height, size_t budget) {
     reason = std::to_string(width) + "x" + std::to_string(height) + " texels would pass the " +
-             std::to_string(budget >> 20) + " MiB left for textures";
+             memory_size_text(budget) + " left for textures";
 }
 
 // The true-colour, greyscale or colour-mapped TGA pixels as RGBA.
@@ -171,8 +171,9 @@ bool read_whole_file(std::FILE* stream, std::vector<unsigned char>& bytes, std::
         return false;
     }
     if (size > largest_compressed_file || size > INT_MAX) {
-        reason = "larger than the " + std::to_string(largest_compressed_file >> 20) +
-                 " MiB an image file may take";
+        reason = "larger than the " +
+                 memory_size_text(static_cast<size_t>(largest_compressed_file)) +
+                 " an image file may take";
         return false;
     }
     bytes.resize(static_cast<size_t>(size));
@@ -226,6 +227,11 @@ image_outcome read_stb_image(std::FILE* stream, const char* format, size_t texel
 }
 
 } // namespace
+
+std::string memory_size_text(size_t bytes) {
+    return bytes >= size_t{1} << 20 ? std::to_string(bytes >> 20) + " MiB"
+                                    : std::to_string(bytes >> 10) + " KiB";
+}
 
 image_outcome read_image(std::FILE* stream, const std::string& path, size_t texel_budget,
                          rgba_image& image, std::string& reason) {

@@ -78,9 +78,9 @@ int32_t decode_file(const std::string& file, size_t& budget_left, size_t budget,
     if (outcome == image_outcome::over_budget) {
         if (problems.over_budget++ == 0)
             std::fprintf(stderr,
-                         "aseview: texture \"%s\" not loaded: its %s (of %zu MiB in all); its "
+                         "aseview: texture \"%s\" not loaded: its %s (of %s in all); its "
                          "materials draw in their diffuse colour\n",
-                         file.c_str(), reason.c_str(), budget >> 20);
+                         file.c_str(), reason.c_str(), memory_size_text(budget).c_str());
         return -1;
     }
     budget_left -= image.texels.size();
@@ -121,8 +121,8 @@ material_texture_set load_material_textures(const std::vector<texture_request>& 
     if (problems.missing_unshown > 0)
         std::fprintf(stderr, "aseview: %d more textures not found\n", problems.missing_unshown);
     if (problems.over_budget > 1)
-        std::fprintf(stderr, "aseview: %d more textures not loaded past the %zu MiB budget\n",
-                     problems.over_budget - 1, texel_budget >> 20);
+        std::fprintf(stderr, "aseview: %d more textures not loaded past the %s budget\n",
+                     problems.over_budget - 1, memory_size_text(texel_budget).c_str());
     return set;
 }
 
