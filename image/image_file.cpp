@@ -193,11 +193,64 @@ void put_bottom_row_first(rgba_image& image) {
                          image.texels.begin() + static_cast<ptrdiff_t>(row_bytes * bottom));
 }
 
+size_t big_endian_16(const std::vector<unsigned char>& bytes, size_t at) {
+    return at + 1 < bytes.size() ? size_t{bytes[at]} << 8 | bytes[at + 1] : 0;
+}
+
+// Whether the Huffman tables of the DHT segment whose length starts at `at`
+// hold at most 256 codes each, as the tables stb_image fills have room for
+// (Debian's stb_image 2.27 writes past them otherwise).
+bool huffman_segment_fits(const std::vector<unsigned char>& bytes, size_t at) {
+    long long left = static_cast<long long>(big_endian_16(bytes, at)) - 2;
+    at += 2;
+    while (left > 0 && at + 17 <= bytes.size()) {
+        size_t codes = 0;
+        for (size_t i = 1; i <= 16; ++i)
+            codes += bytes[at + i];
+        if (codes > 256)
+            return false;
+        at += 17 + codes;
+        left -= static_cast<long long>(17 + codes);
+    }
+    return true;
+}
+
+// Checks every Huffman table stb_image may read. Up to the first scan the
+// segments are walked as stb_image walks them, skipping stray bytes up to
+// the next 0xFF; after it, every 0xFF 0xC4 pair counts, since stb_image may
+// take one as a marker in the coded data or the bytes after it.
+bool jpeg_tables_fit(const std::vector<unsigned char>& bytes) {
+    size_t at = 2;
+    while (at < bytes.size()) {
+        if (bytes[at++] != 0xff)
+            continue;
+        while (at < bytes.size() && bytes[at] == 0xff)
+            ++at;
+        if (at >= bytes.size())
+            return true;
+        const unsigned char marker = bytes[at++];
+        if (marker == 0xda)
+            break;
+        if (marker == 0xc4 && !huffman_segment_fits(bytes, at))
+            return false;
+        if (marker != 0xd8 && marker != 0xd9 && (marker < 0xd0 || marker > 0xd7))
+            at += big_endian_16(bytes, at);
+    }
+    for (; at + 1 < bytes.size(); ++at)
+        if (bytes[at] == 0xff && bytes[at + 1] == 0xc4 && !huffman_segment_fits(bytes, at + 2))
+            return false;
+    return true;
+}
+
 image_outcome read_stb_image(std::FILE* stream, const char* format, size_t texel_budget,
                              rgba_image& image, std::string& reason) {
     std::vector<unsigned char> bytes;
     if (!read_whole_file(stream, bytes, reason))
         return image_outcome::unreadable;
+    if (std::strcmp(format, "JPEG") == 0 && !jpeg_tables_fit(bytes)) {
+        reason = "JPEG: a Huffman table of more than 256 codes";
+        return image_outcome::unreadable;
+    }
     const int length = static_cast<int>(bytes.size());
     int width = 0;
     int height = 0;
