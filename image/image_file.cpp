@@ -203,10 +203,11 @@ size_t big_endian_16(const std::vector<unsigned char>& bytes, size_t at) {
 bool huffman_segment_fits(const std::vector<unsigned char>& bytes, size_t at) {
     long long left = static_cast<long long>(big_endian_16(bytes, at)) - 2;
     at += 2;
-    while (left > 0 && at + 17 <= bytes.size()) {
+    while (left > 0) {
+        // Past the end stb_image reads zeros, so a table cut short still counts.
         size_t codes = 0;
-        for (size_t i = 1; i <= 16; ++i)
-            codes += bytes[at + i];
+        for (size_t i = at + 1; i <= at + 16 && i < bytes.size(); ++i)
+            codes += bytes[i];
         if (codes > 256)
             return false;
         at += 17 + codes;

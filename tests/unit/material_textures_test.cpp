@@ -290,9 +290,13 @@ TEST(MaterialTextures, HostileImagesAreRefusedBeforeTheirPixelsAreAllocated) {
         // 16 x 16 declared, 4 MiB inflated: stb_image alone would take it all.
         {"PNG inflating far past its header", png_with_idat(16, 16, size_t{4} << 20),
          image_outcome::unreadable, "PNG: "},
-        // Found by the image fuzz target: 16 x 255 codes in one table.
+        // Found by the image fuzz target: 16 x 255 codes in one table, or in a
+        // table whose counts run past the end, where stb_image reads zeros.
         {"JPEG Huffman table past 256 codes",
          std::string("\xff\xd8\xff\xc4\x00\x13\x00", 7) + std::string(16, '\xff'),
+         image_outcome::unreadable, "JPEG: a Huffman table of more than 256 codes"},
+        {"JPEG Huffman table cut short by the end of the file",
+         std::string("\xff\xd8\xff\xc4\x01\x00\x00", 7) + std::string(15, '\xff'),
          image_outcome::unreadable, "JPEG: a Huffman table of more than 256 codes"},
         {"JPEG cut after its start", "\xff\xd8\xff\xe0", image_outcome::unreadable, "JPEG: "},
         {"empty file", "", image_outcome::unreadable, "not an image"},
