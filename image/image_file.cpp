@@ -1,91 +1,14 @@
 #include "image/image_file.h"
 
+#include "image/stb_decoders.h"
 #include "image/tga.h"
 #include "platform/gl.h"
 #include "platform/system.h"
 
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-// What stb_image may allocate while it decodes one image, all its buffers
-// together: the file's bytes plus four times the image's texels cover a
-// 16-bit PNG's inflated rows and a progressive JPEG's coefficients, and
-// stop a deflate stream that inflates far past what the header declares.
-size_t stb_allowance = 0;
-size_t stb_allocated = 0;
-
-// Each block starts with its size, so that realloc and free can count it.
-constexpr size_t block_header = 16;
-
-void* stb_allocate(size_t size) {
-    if (size > stb_allowance - stb_allocated || size > SIZE_MAX - block_header)
-        return nullptr;
-    auto* block = static_cast<unsigned char*>(std::malloc(size + block_header));
-    if (block == nullptr)
-        return nullptr;
-    std::memcpy(block, &size, sizeof size);
-    stb_allocated += size;
-    return block + block_header;
-}
-
-void stb_release(void* pointer) {
-    if (pointer == nullptr)
-        return;
-    unsigned char* block = static_cast<unsigned char*>(pointer) - block_header;
-    size_t size = 0;
-    std::memcpy(&size, block, sizeof size);
-    stb_allocated -= size;
-    std::free(block);
-}
-
-void* stb_reallocate(void* pointer, size_t new_size) {
-    if (pointer == nullptr)
-        return stb_allocate(new_size);
-    unsigned char* block = static_cast<unsigned char*>(pointer) - block_header;
-    size_t size = 0;
-    std::memcpy(&size, block, sizeof size);
-    if (new_size > size &&
-        (new_size - size > stb_allowance - stb_allocated || new_size > SIZE_MAX - block_header))
-        return nullptr;
-    auto* moved = static_cast<unsigned char*>(std::realloc(block, new_size + block_header));
-    if (moved == nullptr)
-        return nullptr;
-    stb_allocated = stb_allocated - size + new_size;
-    std::memcpy(moved, &new_size, sizeof new_size);
-    return moved + block_header;
-}
-
-} // namespace
-
-// stb_image's PNG, JPEG and BMP decoders, private to this file: its
-// functions are static, so they never meet another copy of stb_image that a
-// program links.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wshadow"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wdouble-promotion"
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_BMP
-#define STBI_NO_STDIO
-#define STBI_NO_LINEAR
-#define STBI_NO_HDR
-#define STBI_FAILURE_USERMSG
-#define STBI_MAX_DIMENSIONS 65535
-#define STBI_MALLOC(size) stb_allocate(size)
-#define STBI_REALLOC(pointer, size) stb_reallocate(pointer, size)
-#define STBI_FREE(pointer) stb_release(pointer)
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -193,89 +116,32 @@ void put_bottom_row_first(rgba_image& image) {
                          image.texels.begin() + static_cast<ptrdiff_t>(row_bytes * bottom));
 }
 
-size_t big_endian_16(const std::vector<unsigned char>& bytes, size_t at) {
-    return at + 1 < bytes.size() ? size_t{bytes[at]} << 8 | bytes[at + 1] : 0;
-}
-
-// Whether the Huffman tables of the DHT segment whose length starts at `at`
-// hold at most 256 codes each, as the tables stb_image fills have room for
-// (Debian's stb_image 2.27 writes past them otherwise).
-bool huffman_segment_fits(const std::vector<unsigned char>& bytes, size_t at) {
-    long long left = static_cast<long long>(big_endian_16(bytes, at)) - 2;
-    at += 2;
-    while (left > 0) {
-        // Past the end stb_image reads zeros, so a table cut short still counts.
-        size_t codes = 0;
-        for (size_t i = at + 1; i <= at + 16 && i < bytes.size(); ++i)
-            codes += bytes[i];
-        if (codes > 256)
-            return false;
-        at += 17 + codes;
-        left -= static_cast<long long>(17 + codes);
-    }
-    return true;
-}
-
-// Checks every Huffman table stb_image may read. Up to the first scan the
-// segments are walked as stb_image walks them, skipping stray bytes up to
-// the next 0xFF; after it, every 0xFF 0xC4 pair counts, since stb_image may
-// take one as a marker in the coded data or the bytes after it.
-bool jpeg_tables_fit(const std::vector<unsigned char>& bytes) {
-    size_t at = 2;
-    while (at < bytes.size()) {
-        if (bytes[at++] != 0xff)
-            continue;
-        while (at < bytes.size() && bytes[at] == 0xff)
-            ++at;
-        if (at >= bytes.size())
-            return true;
-        const unsigned char marker = bytes[at++];
-        if (marker == 0xda)
-            break;
-        if (marker == 0xc4 && !huffman_segment_fits(bytes, at))
-            return false;
-        if (marker != 0xd8 && marker != 0xd9 && (marker < 0xd0 || marker > 0xd7))
-            at += big_endian_16(bytes, at);
-    }
-    for (; at + 1 < bytes.size(); ++at)
-        if (bytes[at] == 0xff && bytes[at + 1] == 0xc4 && !huffman_segment_fits(bytes, at + 2))
-            return false;
-    return true;
-}
-
 image_outcome read_stb_image(std::FILE* stream, const char* format, size_t texel_budget,
                              rgba_image& image, std::string& reason) {
     std::vector<unsigned char> bytes;
     if (!read_whole_file(stream, bytes, reason))
         return image_outcome::unreadable;
-    if (std::strcmp(format, "JPEG") == 0 && !jpeg_tables_fit(bytes)) {
-        reason = "JPEG: a Huffman table of more than 256 codes";
-        return image_outcome::unreadable;
-    }
-    const int length = static_cast<int>(bytes.size());
     int width = 0;
     int height = 0;
-    int channels = 0;
-    if (stbi_info_from_memory(bytes.data(), length, &width, &height, &channels) == 0) {
-        reason = std::string(format) + ": " + stbi_failure_reason();
+    if (!stb_image_size(bytes, width, height, reason)) {
+        reason = std::string(format) + ": " + reason;
         return image_outcome::unreadable;
     }
     if (!fits_budget(width, height, texel_budget)) {
         set_over_budget(reason, width, height, texel_budget);
         return image_outcome::over_budget;
     }
+    // The file's bytes plus four times the image's texels cover a 16-bit
+    // PNG's inflated rows and a progressive JPEG's coefficients, and stop a
+    // deflate stream that inflates far past what the header declares.
     const size_t texel_bytes = size_t{4} * static_cast<size_t>(width) * static_cast<size_t>(height);
-    stb_allowance = bytes.size() + 4 * texel_bytes + (size_t{1} << 20);
-    stb_allocated = 0;
-    stbi_uc* texels = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4);
-    if (texels == nullptr) {
-        reason = std::string(format) + ": " + stbi_failure_reason();
+    const size_t allowance = bytes.size() + 4 * texel_bytes + (size_t{1} << 20);
+    if (!stb_decode_rgba(bytes, allowance, image.texels, reason)) {
+        reason = std::string(format) + ": " + reason;
         return image_outcome::unreadable;
     }
     image.width = width;
     image.height = height;
-    image.texels.assign(texels, texels + texel_bytes);
-    stbi_image_free(texels);
     put_bottom_row_first(image);
     return image_outcome::decoded;
 }
