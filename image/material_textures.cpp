@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -103,9 +104,14 @@ material_texture_set load_material_textures(const std::vector<texture_request>& 
     texture_search search = start_texture_search(model_path, texture_folders);
     load_problems problems;
     std::map<std::string, int32_t> image_of_file; // each file is read once, good or bad
+    std::map<std::pair<std::string, std::string>, std::string> file_of_names; // searched once
     size_t budget_left = texel_budget;
     for (const texture_request& request : requests) {
-        const std::string file = find_texture_file(search, request);
+        const auto names = std::make_pair(request.bitmap, request.material_name);
+        auto searched = file_of_names.find(names);
+        if (searched == file_of_names.end())
+            searched = file_of_names.emplace(names, find_texture_file(search, request)).first;
+        const std::string& file = searched->second;
         if (file.empty()) {
             note_missing(request, search, problems);
             set.image_of_request.push_back(-1);

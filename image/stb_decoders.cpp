@@ -141,6 +141,9 @@ bool stb_image_size(const std::vector<unsigned char>& bytes, int& width, int& he
         reason = "a Huffman table of more than 256 codes";
         return false;
     }
+    // Reading a header takes stb_image's decoder state, not the image.
+    stb_allowance = size_t{1} << 20;
+    stb_allocated = 0;
     int channels = 0;
     if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
                               &channels) == 0) {
