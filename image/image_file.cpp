@@ -1,91 +1,14 @@
 #include "image/image_file.h"
 
+#include "image/stb_decoders.h"
 #include "image/tga.h"
 #include "platform/gl.h"
 #include "platform/system.h"
 
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-// What stb_image may allocate while it decodes one image, all its buffers
-// together: the file's bytes plus four times the image's texels cover a
-// 16-bit PNG's inflated rows and a progressive JPEG's coefficients, and
-// stop a deflate stream that inflates far past what the header declares.
-size_t stb_allowance = 0;
-size_t stb_allocated = 0;
-
-// Each block starts with its size, so that realloc and free can count it.
-constexpr size_t block_header = 16;
-
-void* stb_allocate(size_t size) {
-    if (size > stb_allowance - stb_allocated || size > SIZE_MAX - block_header)
-        return nullptr;
-    auto* block = static_cast<unsigned char*>(std::malloc(size + block_header));
-    if (block == nullptr)
-        return nullptr;
-    std::memcpy(block, &size, sizeof size);
-    stb_allocated += size;
-    return block + block_header;
-}
-
-void stb_release(void* pointer) {
-    if (pointer == nullptr)
-        return;
-    unsigned char* block = static_cast<unsigned char*>(pointer) - block_header;
-    size_t size = 0;
-    std::memcpy(&size, block, sizeof size);
-    stb_allocated -= size;
-    std::free(block);
-}
-
-void* stb_reallocate(void* pointer, size_t new_size) {
-    if (pointer == nullptr)
-        return stb_allocate(new_size);
-    unsigned char* block = static_cast<unsigned char*>(pointer) - block_header;
-    size_t size = 0;
-    std::memcpy(&size, block, sizeof size);
-    if (new_size > size &&
-        (new_size - size > stb_allowance - stb_allocated || new_size > SIZE_MAX - block_header))
-        return nullptr;
-    auto* moved = static_cast<unsigned char*>(std::realloc(block, new_size + block_header));
-    if (moved == nullptr)
-        return nullptr;
-    stb_allocated = stb_allocated - size + new_size;
-    std::memcpy(moved, &new_size, sizeof new_size);
-    return moved + block_header;
-}
-
-} // namespace
-
-// stb_image's PNG, JPEG and BMP decoders, private to this file: its
-// functions are static, so they never meet another copy of stb_image that a
-// program links.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wshadow"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wdouble-promotion"
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_BMP
-#define STBI_NO_STDIO
-#define STBI_NO_LINEAR
-#define STBI_NO_HDR
-#define STBI_FAILURE_USERMSG
-#define STBI_MAX_DIMENSIONS 65535
-#define STBI_MALLOC(size) stb_allocate(size)
-#define STBI_REALLOC(pointer, size) stb_reallocate(pointer, size)
-#define STBI_FREE(pointer) stb_release(pointer)
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -105,7 +28,7 @@ std::string without_line_end(std::string text) {
 
 void set_over_budget(std::string& reason, long long width, long long height, size_t budget) {
     reason = std::to_string(width) + "x" + std::to_string(height) + " texels would pass the " +
-             std::to_string(budget >> 20) + " MiB left for textures";
+             memory_size_text(budget) + " left for textures";
 }
 
 // The true-colour, greyscale or colour-mapped TGA pixels as RGBA.
@@ -171,8 +94,9 @@ bool read_whole_file(std::FILE* stream, std::vector<unsigned char>& bytes, std::
         return false;
     }
     if (size > largest_compressed_file || size > INT_MAX) {
-        reason = "larger than the " + std::to_string(largest_compressed_file >> 20) +
-                 " MiB an image file may take";
+        reason = "larger than the " +
+                 memory_size_text(static_cast<size_t>(largest_compressed_file)) +
+                 " an image file may take";
         return false;
     }
     bytes.resize(static_cast<size_t>(size));
@@ -197,35 +121,37 @@ image_outcome read_stb_image(std::FILE* stream, const char* format, size_t texel
     std::vector<unsigned char> bytes;
     if (!read_whole_file(stream, bytes, reason))
         return image_outcome::unreadable;
-    const int length = static_cast<int>(bytes.size());
     int width = 0;
     int height = 0;
-    int channels = 0;
-    if (stbi_info_from_memory(bytes.data(), length, &width, &height, &channels) == 0) {
-        reason = std::string(format) + ": " + stbi_failure_reason();
+    if (!stb_image_size(bytes, width, height, reason)) {
+        reason = std::string(format) + ": " + reason;
         return image_outcome::unreadable;
     }
     if (!fits_budget(width, height, texel_budget)) {
         set_over_budget(reason, width, height, texel_budget);
         return image_outcome::over_budget;
     }
+    // The file's bytes plus four times the image's texels cover a 16-bit
+    // PNG's inflated rows and a progressive JPEG's coefficients, and stop a
+    // deflate stream that inflates far past what the header declares.
     const size_t texel_bytes = size_t{4} * static_cast<size_t>(width) * static_cast<size_t>(height);
-    stb_allowance = bytes.size() + 4 * texel_bytes + (size_t{1} << 20);
-    stb_allocated = 0;
-    stbi_uc* texels = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4);
-    if (texels == nullptr) {
-        reason = std::string(format) + ": " + stbi_failure_reason();
+    const size_t allowance = bytes.size() + 4 * texel_bytes + (size_t{1} << 20);
+    if (!stb_decode_rgba(bytes, allowance, image.texels, reason)) {
+        reason = std::string(format) + ": " + reason;
         return image_outcome::unreadable;
     }
     image.width = width;
     image.height = height;
-    image.texels.assign(texels, texels + texel_bytes);
-    stbi_image_free(texels);
     put_bottom_row_first(image);
     return image_outcome::decoded;
 }
 
 } // namespace
+
+std::string memory_size_text(size_t bytes) {
+    return bytes >= size_t{1} << 20 ? std::to_string(bytes >> 20) + " MiB"
+                                    : std::to_string(bytes >> 10) + " KiB";
+}
 
 image_outcome read_image(std::FILE* stream, const std::string& path, size_t texel_budget,
                          rgba_image& image, std::string& reason) {

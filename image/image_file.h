@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <string>
 
+// A size in bytes as people read it: "256 MiB", or "12 KiB" below a mebibyte.
+std::string memory_size_text(size_t bytes);
+
 enum class image_outcome {
     decoded,
     unreadable,  // not an image, damaged, or a read error: the reason says which

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -78,9 +79,9 @@ int32_t decode_file(const std::string& file, size_t& budget_left, size_t budget,
     if (outcome == image_outcome::over_budget) {
         if (problems.over_budget++ == 0)
             std::fprintf(stderr,
-                         "aseview: texture \"%s\" not loaded: its %s (of %zu MiB in all); its "
+                         "aseview: texture \"%s\" not loaded: its %s (of %s in all); its "
                          "materials draw in their diffuse colour\n",
-                         file.c_str(), reason.c_str(), budget >> 20);
+                         file.c_str(), reason.c_str(), memory_size_text(budget).c_str());
         return -1;
     }
     budget_left -= image.texels.size();
@@ -103,9 +104,14 @@ material_texture_set load_material_textures(const std::vector<texture_request>& 
     texture_search search = start_texture_search(model_path, texture_folders);
     load_problems problems;
     std::map<std::string, int32_t> image_of_file; // each file is read once, good or bad
+    std::map<std::pair<std::string, std::string>, std::string> file_of_names; // searched once
     size_t budget_left = texel_budget;
     for (const texture_request& request : requests) {
-        const std::string file = find_texture_file(search, request);
+        const auto names = std::make_pair(request.bitmap, request.material_name);
+        auto searched = file_of_names.find(names);
+        if (searched == file_of_names.end())
+            searched = file_of_names.emplace(names, find_texture_file(search, request)).first;
+        const std::string& file = searched->second;
         if (file.empty()) {
             note_missing(request, search, problems);
             set.image_of_request.push_back(-1);
@@ -121,8 +127,8 @@ material_texture_set load_material_textures(const std::vector<texture_request>& 
     if (problems.missing_unshown > 0)
         std::fprintf(stderr, "aseview: %d more textures not found\n", problems.missing_unshown);
     if (problems.over_budget > 1)
-        std::fprintf(stderr, "aseview: %d more textures not loaded past the %zu MiB budget\n",
-                     problems.over_budget - 1, texel_budget >> 20);
+        std::fprintf(stderr, "aseview: %d more textures not loaded past the %s budget\n",
+                     problems.over_budget - 1, memory_size_text(texel_budget).c_str());
     return set;
 }
 
