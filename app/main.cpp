@@ -1,12 +1,15 @@
 // aseview: shows the one triangle mesh of an ASE file in a GLUT window.
 #include "app/failure_hints.h"
 #include "app/viewer_window.h"
+#include "image/material_textures.h"
 #include "mesh/ase_reader.h"
+#include "mesh/materials.h"
 #include "mesh/mesh_dump.h"
 #include "mesh/mesh_store.h"
 #include "platform/gl.h"
 #include "platform/memory_status.h"
 #include "platform/system.h"
+#include "render/material_draw.h"
 #include "render/model_fit.h"
 #include "state/viewer_state.h"
 
@@ -129,11 +132,22 @@ int main(int argc, char** argv) {
     const std::string several_meshes = several_meshes_hint(model);
     ase_options options;
     options.all_meshes = viewer_state.all_meshes == 1;
+    options.materials = viewer_state.materials == 1;
     options.several_meshes_hint = several_meshes.c_str();
     load_ase(model, hint.c_str(), options);
     place_model();
+    // The images are found and decoded before the window opens; a texture
+    // problem is told on standard error and the viewer goes on without it.
+    material_texture_set textures;
+    if (viewer_state.materials != 0)
+        textures = load_material_textures(material_texture_requests(material_table), model,
+                                          texture_folders);
 
     open_viewer_window(&argc, argv);
+    if (viewer_state.materials != 0)
+        material_batches = build_material_batches(
+            mesh_store, material_table,
+            look_textures(material_table, textures, upload_material_textures(textures)));
     dump_data();
     dump_norm();
     dump_vnorm();

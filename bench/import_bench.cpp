@@ -2,8 +2,9 @@
 // importer and against merely reading the file's bytes, on the same files in
 // the same run. With --meshes N the file holds N knots of FACES / N faces
 // each, which our reader reads whole, every mesh into one store (-all); 1
-// gives the one knot read that way.
-// Usage: import_bench [--dir DIR] [--reps N] [--meshes N] [FACES ...]
+// gives the one knot read that way. --materials reads the materials as well
+// ("-materials"), to compare with the same read without them.
+// Usage: import_bench [--dir DIR] [--reps N] [--meshes N] [--materials] [FACES ...]
 #include "bench/bench_files.h"
 #include "mesh/mesh_store.h"
 
@@ -84,7 +85,8 @@ int report_peak(const char* importer, const std::string& path) {
 
 double peak_mib(const char* self, const char* importer, const std::string& path) {
     const std::string command = std::string(self) + " --peak " + importer + " " + path +
-                                (reader_options.all_meshes ? " all" : " one");
+                                (reader_options.all_meshes ? " all" : " one") +
+                                (reader_options.materials ? "-materials" : "");
     std::FILE* child = popen(command.c_str(), "r");
     long kib = -1;
     if (child == nullptr || std::fscanf(child, "%ld", &kib) != 1)
@@ -114,9 +116,16 @@ bool read_meshes_option(const char* option, const char* value, void*) {
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--peak") == 0) {
-        reader_options.all_meshes = std::strcmp(argv[4], "all") == 0;
+        reader_options.all_meshes = std::strncmp(argv[4], "all", 3) == 0;
+        reader_options.materials = std::strstr(argv[4], "-materials") != nullptr;
         return report_peak(argv[2], argv[3]);
     }
+    // --materials takes no value, so it leaves the arguments before the rest are read.
+    const auto is_materials = [](char* argument) {
+        return std::strcmp(argument, "--materials") == 0;
+    };
+    reader_options.materials = std::any_of(argv + 1, argv + argc, is_materials);
+    argc = static_cast<int>(std::remove_if(argv + 1, argv + argc, is_materials) - argv);
     const bench_options options =
         read_bench_options(argc, argv, 5, {10000, 200000, 2000000}, read_meshes_option);
 #ifndef ASEVIEW_HAVE_ASSIMP

@@ -1,7 +1,8 @@
 // Writes the seed corpora of the fuzz targets from the project's own
 // generators: small exporter-style models and hand-made variations for the
 // ASE reader, images of every type and orientation for the TGA decoder, and
-// format selectors with typical lines for the scanner comparison.
+// format selectors with typical lines for the scanner comparison, and
+// PNG, JPEG, BMP and TGA images and shader scripts for the texture decoder.
 // Usage: fuzz_seeds DIRECTORY
 #include "tests/fixtures/tga_builder.h"
 #include "tools/ase_writer.h"
@@ -10,6 +11,13 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
 
 namespace fs = std::filesystem;
 
@@ -49,14 +57,17 @@ std::string utf16(const std::string& text, bool big_endian) {
     return out;
 }
 
-// Each seed twice: after the mode byte of one mesh per file, and after that
-// of every mesh read into one store (see ase_fuzz.cpp).
+// Each seed four times, after each mode byte (see ase_fuzz.cpp): one mesh
+// per file or every mesh read into one store, each with and without the
+// materials.
 std::vector<std::pair<std::string, std::string>>
-in_both_modes(const std::vector<std::pair<std::string, std::string>>& seeds) {
+in_every_mode(const std::vector<std::pair<std::string, std::string>>& seeds) {
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& [name, text] : seeds) {
         out.push_back({name, std::string(1, '\0') + text});
         out.push_back({"all_" + name, "\1" + text});
+        out.push_back({"materials_" + name, "\2" + text});
+        out.push_back({"all_materials_" + name, "\3" + text});
     }
     return out;
 }
@@ -78,6 +89,23 @@ std::vector<std::pair<std::string, std::string>> ase_seeds() {
         "*MESH_VERTEXNORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 2 1 0 0\n"
         "*MESH_FACENORMAL 1 0 1 0\n*MESH_VERTEXNORMAL 3 0 0 -1\n}\n"
         "*UVW_U_OFFSET 0.25\n";
+    // Sub-materials picked by id, a diffuse map beside a bump map, a material
+    // reference after its mesh, and a lightmap channel.
+    const std::string materials =
+        "*MATERIAL_LIST {\n*MATERIAL_COUNT 2\n*MATERIAL 0 {\n*MATERIAL_NAME \"crate\"\n"
+        "*MATERIAL_DIFFUSE 0.5 0.25 1\n*MAP_BUMP {\n*BITMAP \"bump.tga\"\n}\n"
+        "*MAP_DIFFUSE {\n*BITMAP \"C:\\maps\\crate.tga\"\n*UVW_U_OFFSET 0.5\n"
+        "*UVW_V_OFFSET 0\n*UVW_U_TILING 2\n*UVW_V_TILING 1\n*UVW_ANGLE 0.5\n}\n}\n"
+        "*MATERIAL 1 {\n*NUMSUBMTLS 2\n*SUBMATERIAL 0 {\n*MATERIAL_NAME \"a\"\n}\n"
+        "*SUBMATERIAL 1 {\n*NUMSUBMTLS 1\n*SUBMATERIAL 0 {\n*MATERIAL_NAME \"b\"\n}\n}\n}\n}\n"
+        "*GEOMOBJECT {\n*MESH {\n*MESH_NUMVERTEX 3\n*MESH_NUMFACES 2\n"
+        "*MESH_VERTEX 0 0 0 0\n*MESH_VERTEX 1 1 0 0\n*MESH_VERTEX 2 0 1 0\n"
+        "*MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 BC: 1 CA: 1\t*MESH_SMOOTHING 1\t*MESH_MTLID 1\n"
+        "*MESH_FACE 1: A: 2 B: 1 C: 0 *MESH_MTLID 2\n"
+        "*MESH_NUMTVERTEX 2\n*MESH_TVERT 0 0 0 0\n*MESH_TVERT 1 1 1 0\n"
+        "*MESH_TFACE 0 0 1 1\n*MESH_TFACE 1 1 0 0\n"
+        "*MESH_MAPPINGCHANNEL 2 {\n*MESH_NUMTVERTEX 1\n*MESH_TVERT 0 9 9 0\n"
+        "*MESH_TFACE 0 0 0 0\n}\n}\n*MATERIAL_REF 1\n}\n";
     return {
         {"tube.ase", tube},
         {"tube_crlf.ase", with_crlf(tube_model(3, 4))},
@@ -95,6 +123,7 @@ std::vector<std::pair<std::string, std::string>> ase_seeds() {
         {"three_tubes.ase", tube + tube_model(2, 3) + tube},
         {"utf16le.ase", utf16(every_keyword, false)},
         {"utf16be_crlf.ase", utf16(with_crlf(tube), true)},
+        {"materials.ase", materials},
         {"utf16_odd_end.ase", utf16("*MESH_NUMVERTEX 3\n*MESH_VERTEX 1 1.5 2", false) + "7"},
     };
 }
@@ -162,6 +191,52 @@ std::vector<std::pair<std::string, std::string>> scanner_seeds() {
     };
 }
 
+void append_bytes(void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                               static_cast<size_t>(size));
+}
+
+// A 6 x 5 picture of `channels` channels whose values change across it.
+std::vector<unsigned char> seed_picture(int channels) {
+    std::vector<unsigned char> picture;
+    for (int i = 0; i < 6 * 5 * channels; ++i)
+        picture.push_back(static_cast<unsigned char>(i * 37 + i / channels * 11));
+    return picture;
+}
+
+// After a budget byte (see image_fuzz.cpp): written images, the TGA seeds and,
+// after a byte with its top bit set, shader scripts of the three kinds.
+std::vector<std::pair<std::string, std::string>> image_seeds() {
+    std::vector<std::pair<std::string, std::string>> seeds;
+    const std::string budget(1, '\x10');
+    for (int channels : {1, 2, 3, 4}) {
+        const std::vector<unsigned char> picture = seed_picture(channels);
+        std::string png = budget;
+        std::string jpeg = budget;
+        std::string bmp = budget;
+        stbi_write_png_to_func(append_bytes, &png, 6, 5, channels, picture.data(), 6 * channels);
+        stbi_write_jpg_to_func(append_bytes, &jpeg, 6, 5, channels, picture.data(), 90);
+        stbi_write_bmp_to_func(append_bytes, &bmp, 6, 5, channels, picture.data());
+        const std::string suffix = std::to_string(channels) + "ch";
+        seeds.push_back({"image_" + suffix + ".png", png});
+        seeds.push_back({"image_" + suffix + ".jpg", jpeg});
+        seeds.push_back({"image_" + suffix + ".bmp", bmp});
+    }
+    for (const auto& [name, bytes] : tga_seeds())
+        seeds.push_back({name, budget + bytes});
+    const std::string script(1, '\x80');
+    seeds.push_back(
+        {"quake.shader", script + "// comment\ntextures/a/b\n{\n\tqer_editorImage textures/a/b_p\n"
+                                  "\t{\n\t\tmap $lightmap\n\t}\n\t{\n\t\tmap textures/a/b_d.tga\n"
+                                  "\t\tblendFunc filter\n\t}\n}\n"});
+    seeds.push_back({"doom.mtr", script + "material textures/c/d {\n\t{ blend diffusemap map "
+                                          "addnormals(textures/c/d_local, heightmap(x, 4)) }\n"
+                                          "\tdiffusemap \"textures/c/d_d\" /* note */\n}\n"});
+    seeds.push_back({"cafu.cmat", script + "Models/e/f\n{\n    diffuseMap ../f/f_diff.png\n}\n"
+                                           "dofile(\"editor.cmat\")\n"});
+    return seeds;
+}
+
 bool write_corpus(const fs::path& directory,
                   const std::vector<std::pair<std::string, std::string>>& seeds) {
     fs::create_directories(directory);
@@ -179,9 +254,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    if (!write_corpus(root / "ase", in_both_modes(ase_seeds())) ||
+    if (!write_corpus(root / "ase", in_every_mode(ase_seeds())) ||
         !write_corpus(root / "tga", tga_seeds()) ||
-        !write_corpus(root / "scanner", scanner_seeds())) {
+        !write_corpus(root / "scanner", scanner_seeds()) ||
+        !write_corpus(root / "image", image_seeds())) {
         std::perror(argv[1]);
         return 1;
     }

@@ -10,8 +10,10 @@
 //   w   wireframe on / off; polygon smoothing stays on once it is switched off
 //   c   vertex normals on / off
 //   o   surface on / off
-//   t   environment texture on / off
-//   l   lighting on / off
+//   t   environment texture on / off; under "-materials" the materials'
+//       textures, their diffuse colours showing instead
+//   l   lighting on / off; under "-materials" a white light on the
+//       materials' own colours
 //   h   hint line on / off
 //   q   release the mesh and quit (exit status 1)
 // 'c', 'h', 'l', 'o' and 't' show at the next frame drawn for another reason;

@@ -1,5 +1,6 @@
 #include "mesh/ase_reader.h"
 
+#include "mesh/material_reader.h"
 #include "mesh/mesh_store.h"
 #include "mesh/text_scanner.h"
 #include "platform/system.h"
@@ -17,6 +18,15 @@ using keyword_handler = void (*)(text_scanner&);
 mesh_store_t& store = mesh_store;
 mesh_part& part = mesh_store.current_mesh;
 ase_options options;
+
+// What the latest handler read, for the material reader under -materials.
+struct handler_values {
+    int32_t record = -1; // the record number it stored, or -1
+    bool read = false;   // it read its count or offset
+    int32_t count = 0;
+    float offset = 0;
+};
+handler_values last_read;
 
 bool in_range(int32_t index, int32_t count, const void* array) {
     return array != nullptr && index >= 0 && index < count;
@@ -37,16 +47,19 @@ bool read_record(text_scanner& s, const char* index_format, int32_t& index,
 
 // Reads a record number and three values, and stores the values into
 // `field` of that record when the number lies inside the mesh's `count`
-// records, which start at `first` in the array.
+// records, which start at `first` in the array. Returns the number stored,
+// or -1.
 template <fixed_format line_format, typename Record, typename Value>
-void read_triple(text_scanner& s, const char* index_format, const char* values_format,
-                 Record* array, int32_t first, int32_t count, Value (Record::*field)[3]) {
+int32_t read_triple(text_scanner& s, const char* index_format, const char* values_format,
+                    Record* array, int32_t first, int32_t count, Value (Record::*field)[3]) {
     int32_t i;
     Value values[3];
-    if (read_record<line_format>(s, index_format, i, values_format, &values[0], &values[1],
-                                 &values[2]) &&
-        in_range(i, count, array))
-        std::copy(values, values + 3, array[first + i].*field);
+    if (!read_record<line_format>(s, index_format, i, values_format, &values[0], &values[1],
+                                  &values[2]) ||
+        !in_range(i, count, array))
+        return -1;
+    std::copy(values, values + 3, array[first + i].*field);
+    return i;
 }
 
 // The sum of two counts, held within 32 bits; for counts that size no array.
@@ -141,15 +154,16 @@ void read_vertex(text_scanner& s) {
 }
 
 void read_face(text_scanner& s) {
-    read_triple<"%i:\tA:\t%d B:\t%d C:\t%d">(s, "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
-                                             part.first_face, part.faces, &f_data::vert);
+    last_read.record =
+        read_triple<"%i:\tA:\t%d B:\t%d C:\t%d">(s, "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
+                                                 part.first_face, part.faces, &f_data::vert);
 }
 
 // Texture faces are numbered like faces, so the array gets one per face.
 // The numbers after the count reach the store only in the rare file where
 // they stand right after it; exporter files open the vertex list there.
 void read_num_tvertex(text_scanner& s) {
-    int32_t n;
+    int32_t n = 0;
     float st[2];
     const bool got_n = scan(s, "%i", &n) == 1;
     const int32_t tfaces = store.f_list != nullptr ? part.faces : 0;
@@ -157,6 +171,8 @@ void read_num_tvertex(text_scanner& s) {
     part.tfaces = tfaces;
     if (got_n)
         part.tvertices = n;
+    last_read.read = got_n;
+    last_read.count = n;
     const int got = scan(s, "%f %f", &st[0], &st[1]);
     if (!got_n || got < 1 || !in_range(n, part.vertices, store.v_data))
         return;
@@ -167,8 +183,8 @@ void read_num_tvertex(text_scanner& s) {
 }
 
 void read_tface(text_scanner& s) {
-    read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.t_list, part.first_face, part.tfaces,
-                              &t_face::tvert);
+    last_read.record = read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.t_list, part.first_face,
+                                                 part.tfaces, &t_face::tvert);
 }
 
 // The offsets apply to the vertex whose number the mesh's record 0 holds.
@@ -181,16 +197,20 @@ d_data* offset_vertex() {
 }
 
 void read_u_offset(text_scanner& s) {
-    float r;
+    float r = 0;
     d_data* vertex = offset_vertex();
-    if (scan(s, "%f", &r) == 1 && vertex != nullptr)
+    last_read.read = scan(s, "%f", &r) == 1;
+    last_read.offset = r;
+    if (last_read.read && vertex != nullptr)
         vertex->u += r;
 }
 
 void read_v_offset(text_scanner& s) {
-    float r;
+    float r = 0;
     d_data* vertex = offset_vertex();
-    if (scan(s, "%f", &r) == 1 && vertex != nullptr)
+    last_read.read = scan(s, "%f", &r) == 1;
+    last_read.offset = r;
+    if (last_read.read && vertex != nullptr)
         vertex->v += r;
 }
 
@@ -294,6 +314,45 @@ keyword_handler find_handler(const char* token, size_t length) {
     }
 }
 
+// Tells the material reader what a handler just read.
+void note_handler(const text_scanner& s, keyword_handler handler, bool further_mesh) {
+    if (handler == read_face)
+        note_face(s, last_read.record);
+    else if (handler == read_tface)
+        note_tface(last_read.record);
+    else if (handler == read_num_vertex)
+        note_mesh_start(further_mesh);
+    else if (handler == read_num_faces)
+        note_face_count();
+    else if (handler == read_num_tvertex)
+        note_tvertex_count(last_read.read, last_read.count);
+    else if (handler == read_u_offset || handler == read_v_offset)
+        note_uvw_offset(handler == read_u_offset ? 0 : 1, last_read.read, last_read.offset);
+    else
+        note_other_handler();
+}
+
+// The dispatch loop under -materials: the same handlers on the same tokens,
+// and every other token discarded with the same bytes, by the material
+// reader, which takes what it needs from them.
+void scan_with_materials(text_scanner& s) {
+    start_material_read();
+    for (std::string_view token; !(token = scan_token(s)).empty();) {
+        keyword_handler handler = find_handler(token.data(), token.size());
+        if (handler == nullptr) {
+            read_material_token(s, token);
+            continue;
+        }
+        const bool further_mesh = handler == read_num_vertex && store.mesh_loaded == 1;
+        last_read = handler_values{};
+        handler(s);
+        note_handler(s, handler, further_mesh);
+    }
+    if (options.all_meshes)
+        close_mesh();
+    finish_material_read();
+}
+
 // The stream's length, or -1 when it cannot be measured (a pipe).
 int64_t stream_length(std::FILE* stream) {
     if (seek_file(stream, 0, SEEK_END) != 0)
@@ -349,14 +408,18 @@ void scan_ase(std::FILE* stream, const char* path, const ase_options& scan_optio
     scan_start(scanner, stream, path);
     // Every record needs at least one character of the file.
     store.record_limit = length < 0 ? INT32_MAX : scanner.wide_text ? length / 2 : length;
-    for (std::string_view token; !(token = scan_token(scanner)).empty();) {
-        if (keyword_handler handler = find_handler(token.data(), token.size()))
-            handler(scanner);
-        else
-            discard_line(scanner);
+    if (options.materials) {
+        scan_with_materials(scanner);
+    } else {
+        for (std::string_view token; !(token = scan_token(scanner)).empty();) {
+            if (keyword_handler handler = find_handler(token.data(), token.size()))
+                handler(scanner);
+            else
+                discard_line(scanner);
+        }
+        if (options.all_meshes)
+            close_mesh();
     }
-    if (options.all_meshes)
-        close_mesh();
     if (copy != nullptr)
         std::fclose(copy);
 }

@@ -8,6 +8,10 @@ struct ase_options {
     // Every mesh of the file goes into the store, each after the meshes
     // before it ("-all"); otherwise a second mesh ends the process.
     bool all_meshes = false;
+    // The material list, material references and ids and the first set of
+    // texture coordinates are read into material_table as well
+    // ("-materials"); the store is read as without it.
+    bool materials = false;
     // The line printed on standard error after "Sorry. only have support for
     // a single mesh"; none when empty.
     const char* several_meshes_hint = "";

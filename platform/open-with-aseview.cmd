@@ -1,6 +1,6 @@
 @echo off
 rem Drop an .ase file onto this file in Explorer: aseview shows all of its
-rem meshes, framed. The viewer reads map2.tga from the folder it runs in and
+rem meshes, framed, in their own materials and textures. The viewer reads map2.tga from the folder it runs in and
 rem writes its dumps there, so it runs in a folder of the user's, as this
 rem folder may be read-only; the bundled map is copied there when it differs.
 setlocal EnableExtensions DisableDelayedExpansion
@@ -22,7 +22,7 @@ cd /d "%work_folder%"
 rem The dumps are written once the window is up, so a run that fails without
 rem one never showed it: only then does the console wait for a key.
 del /q "%work_folder%\dump.txt" 2>nul
-"%~dp0aseview.exe" -all -fit -m "%model%"
+"%~dp0aseview.exe" -all -fit -materials -m "%model%"
 set status=%errorlevel%
 if %status% neq 0 if not exist "%work_folder%\dump.txt" goto failed
 exit /b %status%

@@ -2,6 +2,8 @@
 
 #include "mesh/mesh_store.h"
 #include "platform/gl.h"
+#include "render/drawn_position.h"
+#include "render/material_draw.h"
 #include "render/model_fit.h"
 #include "render/overlay.h"
 #include "state/viewer_state.h"
@@ -14,22 +16,6 @@ bool in_array(int32_t index, int32_t count, const void* array) {
 
 int32_t face_count() {
     return mesh_store.f_list != nullptr ? mesh_store.num_faces : 0;
-}
-
-// Where a stored position is drawn: as stored, or under "-fit" moved and
-// scaled into view. The choice is made once per pass, so the default view
-// pays nothing for it.
-template <bool fitted>
-const float* drawn_position(const float* stored, float (&fitted_position)[3]) {
-    if constexpr (!fitted) {
-        return stored;
-    } else {
-        for (int axis = 0; axis < 3; ++axis)
-            fitted_position[axis] = static_cast<float>(
-                (static_cast<double>(stored[axis]) - viewer_state.fit_centre[axis]) *
-                viewer_state.fit_scale);
-        return fitted_position;
-    }
 }
 
 // A corner without a valid colour index keeps the colour of the one before,
@@ -132,8 +118,13 @@ void draw_surface_pass() {
     else
         glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 0.0f);
-    if (viewer_state.draw_objects != 0)
-        draw_surface();
+    // Under "-materials" the material pass takes the surface pass's place.
+    if (viewer_state.draw_objects != 0) {
+        if (viewer_state.materials != 0)
+            draw_material_pass(mesh_store, material_batches);
+        else
+            draw_surface();
+    }
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
 }

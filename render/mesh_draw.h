@@ -1,9 +1,10 @@
 // The two passes over the mesh store: the surface and the vertex normals.
 #pragma once
 
-// Draws the surface pass (if draw_objects), the statistics panel, the
-// normals pass (if draw_normals) and the hint line, under the model transform
-// the frame has set. Leaves lighting and 2D texturing off.
+// Draws the surface pass, or under "-materials" the material pass (either if
+// draw_objects), the statistics panel, the normals pass (if draw_normals) and
+// the hint line, under the model transform the frame has set. Leaves
+// lighting and 2D texturing off.
 void draw_mesh();
 
 // The surface pass alone (if draw_objects): the model as a frame shows it,

@@ -21,10 +21,12 @@ if ((quick)); then
     build/bench/import_bench --reps 3 "${small_files[@]}" "$@"
     build/bench/dump_bench --reps 3 "${small_files[@]}"
     build/bench/frame_bench --seconds 1 "${small_files[@]}"
+    build/bench/frame_bench --seconds 1 --materials "${small_files[@]}"
     build/bench/startup_bench --reps 3 "${small_files[@]}"
 else
     build/bench/import_bench "$@"
     build/bench/dump_bench
     build/bench/frame_bench
+    build/bench/frame_bench --materials
     build/bench/startup_bench
 fi

@@ -1,25 +1,25 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang into build-fuzz/ and runs them for a
 # number of seconds each on their corpora, which grow from run to run:
-#   tools/fuzz.sh ase|tga|scanner|all SECONDS [more libFuzzer options]
-# One target runs in the foreground; "all" runs the three side by side, one
+#   tools/fuzz.sh ase|tga|scanner|image|all SECONDS [more libFuzzer options]
+# One target runs in the foreground; "all" runs the four side by side, one
 # per core, with their output in build-fuzz/fuzz-logs/ and libFuzzer's final
 # figures printed at the end. The seeds are written afresh by fuzz_seeds;
 # inputs that crash, leak or hang are kept as build-fuzz/fuzz-artifacts/
 # TARGET-*. The status is non-zero when any target found something.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-all_targets=(ase tga scanner)
+all_targets=(ase tga scanner image)
 
 if [ $# -lt 2 ]; then
-    echo "usage: $0 ase|tga|scanner|all SECONDS [libFuzzer options]" >&2
+    echo "usage: $0 ase|tga|scanner|image|all SECONDS [libFuzzer options]" >&2
     exit 2
 fi
 case "$1" in
     all) targets=("${all_targets[@]}") ;;
-    ase | tga | scanner) targets=("$1") ;;
+    ase | tga | scanner | image) targets=("$1") ;;
     *)
-        echo "unknown fuzz target: $1 (ase, tga, scanner or all)" >&2
+        echo "unknown fuzz target: $1 (ase, tga, scanner, image or all)" >&2
         exit 2
         ;;
 esac

@@ -32,10 +32,10 @@ bool is_background(uint32_t pixel) {
            std::abs(blue_of(pixel) - 0x33) <= 16;
 }
 
-// Pixels of the window that are not the background, once a frame has been
-// drawn (its corner shows the background) and more than `enough` of them
-// show, or after a few seconds.
-int model_pixels(Window window, int enough) {
+// Pixels of the window that `wanted` picks, once a frame has been drawn (its
+// corner shows the background) and more than `enough` of them show, or
+// after a few seconds.
+template <typename pick> int pixels_where(Window window, int enough, pick wanted) {
     int count = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -43,13 +43,17 @@ int model_pixels(Window window, int enough) {
         count = 0;
         for (int y = 0; y < image.height; ++y)
             for (int x = 0; x < image.width; ++x)
-                count += !is_background(image.at(x, y));
+                count += wanted(image.at(x, y));
         if (image.width > 0 && is_background(image.at(image.width - 5, image.height - 5)) &&
             count > enough)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return count;
+}
+
+int model_pixels(Window window, int enough) {
+    return pixels_where(window, enough, [](uint32_t pixel) { return !is_background(pixel); });
 }
 
 // A directory holding what the viewer needs next to the model: the map.
@@ -263,4 +267,66 @@ TEST(Startup, EveryMeshOfARealExportIsShownFramedWithAllAndFit) {
     EXPECT_EQ(dump.rfind("-----MAX_FACES = 12\n", 0), 0u) << dump;
     EXPECT_EQ(dump.substr(dump.size() - std::min(dump.size(), last_vertex.size())), last_vertex);
     EXPECT_EQ(viewer.errors(), "");
+}
+
+// A real crate of three meshes and three materials, each named like a path
+// in its game tree whose last part is a PNG beside the model: with
+// "-materials" the crate shows the wood of its textures, not its white
+// diffuse colour nor the default yellow, and no texture is reported.
+TEST(Startup, ARealTexturedModelShowsItsTexturesWithMaterials) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    const std::string model =
+        REAL_TEXTURED_DIR "/cafu/Games/DeathMatch/Models/TechDemo/Crates/box4.ase";
+    viewer_process viewer(ASEVIEW_BINARY, {"-all", "-fit", "-materials", "-m", model}, dir.path());
+    const Window window = find_window(viewer_window_title);
+    ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
+    ASSERT_TRUE(viewer.wait_output("vertices in this mesh is\t16\n")) << viewer.output();
+    const auto wood = [](uint32_t pixel) {
+        return red_of(pixel) > green_of(pixel) + 15 && red_of(pixel) > blue_of(pixel) + 40;
+    };
+    const int window_pixels = 640 * 480;
+    EXPECT_GT(pixels_where(window, window_pixels / 8, wood), window_pixels / 8);
+    EXPECT_EQ(viewer.errors(), "");
+    EXPECT_TRUE(viewer.running());
+}
+
+// A material whose image is nowhere: one line on standard error names it and
+// where it was looked for, the console is as without "-materials", and the
+// viewer goes on with the material's diffuse green.
+TEST(Startup, AMissingTextureIsNamedAndTheModelShowsItsColour) {
+    test_display();
+    temp_dir dir;
+    add_map(dir);
+    dir.write("crate.ase", std::string("*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 0 {\n"
+                                       "*MATERIAL_NAME \"crate\"\n"
+                                       "*MATERIAL_DIFFUSE 0.1 0.8 0.1\n*MAP_DIFFUSE {\n"
+                                       "*BITMAP \"maps\\missing_crate.png\"\n}\n}\n}\n"
+                                       "*GEOMOBJECT {\n*MESH {\n") +
+                               triangle +
+                               "*MESH_NUMTVERTEX 3\n*MESH_TVERTLIST {\n*MESH_TVERT 0 0 0 0\n"
+                               "*MESH_TVERT 1 1 0 0\n*MESH_TVERT 2 0 1 0\n}\n"
+                               "*MESH_NUMTVFACES 1\n*MESH_TFACELIST {\n*MESH_TFACE 0 0 1 2\n}\n"
+                               "}\n*MATERIAL_REF 0\n}\n");
+    viewer_process viewer(ASEVIEW_BINARY, {"-materials", "-m", "crate.ase"}, dir.path());
+    const Window window = find_window(viewer_window_title);
+    ASSERT_NE(window, 0u) << viewer.output() << viewer.errors();
+    const std::string console = "Model to load = crate.ase\nAmount of Vertices in this mesh 3\n"
+                                "Amount of faces in this mesh 1\nMesh Data\n"
+                                "The amount of faces in this mesh is\t1\n"
+                                "The amount of vertices in this mesh is\t3\n";
+    ASSERT_TRUE(viewer.wait_output(console)) << viewer.output();
+    const auto green = [](uint32_t pixel) {
+        return green_of(pixel) > 150 && red_of(pixel) < 60 && blue_of(pixel) < 60;
+    };
+    EXPECT_GT(pixels_where(window, 2000, green), 2000);
+    const std::string errors = viewer.errors();
+    EXPECT_EQ(errors.rfind("aseview: ", 0), 0u) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("missing_crate.png"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(dir.path()), std::string::npos) << "where it looked: " << errors;
+    type_key(window, "q");
+    EXPECT_EQ(viewer.wait_exit(), 1);
+    EXPECT_EQ(viewer.output(), console + "free ants\n");
 }
