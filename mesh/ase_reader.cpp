@@ -19,10 +19,13 @@ mesh_store_t& store = mesh_store;
 mesh_part& part = mesh_store.current_mesh;
 ase_options options;
 
-// What the latest handler read, for the material reader under -materials.
+// What the latest handler read, for the material reader under -materials;
+// each handler that the material reader hears of sets its fields every time.
 struct handler_values {
-    int32_t record = -1; // the record number it stored, or -1
-    bool read = false;   // it read its count or offset
+    bool noted = false;        // a handler whose values the material reader takes
+    bool further_mesh = false; // *MESH_NUMVERTEX started a second or later mesh
+    int32_t record = -1;       // the record number it stored, or -1
+    bool read = false;         // it read its count or offset
     int32_t count = 0;
     float offset = 0;
 };
@@ -109,6 +112,8 @@ bool read_count(text_scanner& s, int32_t& count) {
 
 // The keyword itself starts a mesh, whether or not a count follows.
 void read_num_vertex(text_scanner& s) {
+    last_read.noted = true;
+    last_read.further_mesh = store.mesh_loaded == 1;
     if (store.mesh_loaded == 1) {
         if (!options.all_meshes) {
             std::printf("Sorry. only have support for a single mesh\n");
@@ -131,6 +136,7 @@ void read_num_vertex(text_scanner& s) {
 }
 
 void read_num_faces(text_scanner& s) {
+    last_read.noted = true;
     int32_t count;
     if (!read_count(s, count))
         return;
@@ -154,6 +160,7 @@ void read_vertex(text_scanner& s) {
 }
 
 void read_face(text_scanner& s) {
+    last_read.noted = true;
     last_read.record =
         read_triple<"%i:\tA:\t%d B:\t%d C:\t%d">(s, "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
                                                  part.first_face, part.faces, &f_data::vert);
@@ -171,6 +178,7 @@ void read_num_tvertex(text_scanner& s) {
     part.tfaces = tfaces;
     if (got_n)
         part.tvertices = n;
+    last_read.noted = true;
     last_read.read = got_n;
     last_read.count = n;
     const int got = scan(s, "%f %f", &st[0], &st[1]);
@@ -183,6 +191,7 @@ void read_num_tvertex(text_scanner& s) {
 }
 
 void read_tface(text_scanner& s) {
+    last_read.noted = true;
     last_read.record = read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.t_list, part.first_face,
                                                  part.tfaces, &t_face::tvert);
 }
@@ -199,6 +208,7 @@ d_data* offset_vertex() {
 void read_u_offset(text_scanner& s) {
     float r = 0;
     d_data* vertex = offset_vertex();
+    last_read.noted = true;
     last_read.read = scan(s, "%f", &r) == 1;
     last_read.offset = r;
     if (last_read.read && vertex != nullptr)
@@ -208,6 +218,7 @@ void read_u_offset(text_scanner& s) {
 void read_v_offset(text_scanner& s) {
     float r = 0;
     d_data* vertex = offset_vertex();
+    last_read.noted = true;
     last_read.read = scan(s, "%f", &r) == 1;
     last_read.offset = r;
     if (last_read.read && vertex != nullptr)
@@ -315,21 +326,19 @@ keyword_handler find_handler(const char* token, size_t length) {
 }
 
 // Tells the material reader what a handler just read.
-void note_handler(const text_scanner& s, keyword_handler handler, bool further_mesh) {
+void note_handler(const text_scanner& s, keyword_handler handler) {
     if (handler == read_face)
         note_face(s, last_read.record);
     else if (handler == read_tface)
         note_tface(last_read.record);
     else if (handler == read_num_vertex)
-        note_mesh_start(further_mesh);
+        note_mesh_start(last_read.further_mesh);
     else if (handler == read_num_faces)
         note_face_count();
     else if (handler == read_num_tvertex)
         note_tvertex_count(last_read.read, last_read.count);
-    else if (handler == read_u_offset || handler == read_v_offset)
-        note_uvw_offset(handler == read_u_offset ? 0 : 1, last_read.read, last_read.offset);
     else
-        note_other_handler();
+        note_uvw_offset(handler == read_u_offset ? 0 : 1, last_read.read, last_read.offset);
 }
 
 // The dispatch loop under -materials: the same handlers on the same tokens,
@@ -343,10 +352,10 @@ void scan_with_materials(text_scanner& s) {
             read_material_token(s, token);
             continue;
         }
-        const bool further_mesh = handler == read_num_vertex && store.mesh_loaded == 1;
-        last_read = handler_values{};
+        last_read.noted = false;
         handler(s);
-        note_handler(s, handler, further_mesh);
+        if (last_read.noted)
+            note_handler(s, handler);
     }
     if (options.all_meshes)
         close_mesh();
