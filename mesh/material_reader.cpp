@@ -172,7 +172,8 @@ const char* skip_blanks(const char* at, const char* end) {
 // path reads the usual short numbers; from_chars the rest.
 template <typename Number> bool read_number(const char*& at, const char* end, Number& value) {
     const char* start = skip_blanks(at, end);
-    if (plain_scan::number < std::is_same_v<Number, float> ? 'f' : 'd' > (start, end, &value)) {
+    constexpr char kind = std::is_same_v<Number, float> ? 'f' : 'd';
+    if (plain_scan::number<kind>(start, end, &value)) {
         at = start;
         return true;
     }
@@ -290,11 +291,12 @@ const char* after_last_material_id(const char* text, const char* end, int32_t& p
     const size_t size = material_id_keyword.size();
     if (static_cast<size_t>(at - text) >= size &&
         std::memcmp(at - size, material_id_keyword.data(), size) == 0) {
-        if (digits < digits_end && digits_end - digits <= 4 && *digits != '-' &&
-            (*digits != '0' || digits_end - digits == 1)) {
+        const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+        if (digits < digits_end && digits_end - digits <= 4 &&
+            std::all_of(digits, digits_end, digit)) {
             plain_id = 0;
-            for (const char* d = digits; d < digits_end && plain_id >= 0; ++d)
-                plain_id = *d == '-' ? -1 : plain_id * 10 + (*d - '0');
+            for (const char* d = digits; d < digits_end; ++d)
+                plain_id = plain_id * 10 + (*d - '0');
         }
         return at;
     }
@@ -314,12 +316,14 @@ void read_texture_vertex(const char* at, const char* line_end, const char* end) 
     if (in_mapping_channel())
         return;
     tvertex_line line;
-    // The usual plain numbers in one pass, which stops at the line's end.
+    // The usual plain numbers in one pass; a pass that crossed the line's
+    // end is read again number by number, which stops there.
     const char* plain = at;
     std::tuple<int32_t*, float*, float*> values(&line.index, &line.uv[0], &line.uv[1]);
-    if (plain_scan::steps<"%d %f %f", 0, 0>(plain, line_end, values) ||
-        (read_number(at, end, line.index) && read_number(at, end, line.uv[0]) &&
-         read_number(at, end, line.uv[1])))
+    const bool plain_read = plain_scan::steps<"%d %f %f", 0, 0>(plain, line_end, values) &&
+                            std::memchr(at, '\n', static_cast<size_t>(plain - at)) == nullptr;
+    if (plain_read || (read_number(at, end, line.index) && read_number(at, end, line.uv[0]) &&
+                       read_number(at, end, line.uv[1])))
         state.tvertex_lines.push_back(line);
 }
 
