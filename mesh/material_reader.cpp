@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -320,8 +321,12 @@ void read_texture_vertex(const char* at, const char* line_end, const char* end) 
     // end is read again number by number, which stops there.
     const char* plain = at;
     std::tuple<int32_t*, float*, float*> values(&line.index, &line.uv[0], &line.uv[1]);
-    const bool plain_read = plain_scan::steps<"%d %f %f", 0, 0>(plain, line_end, values) &&
-                            std::memchr(at, '\n', static_cast<size_t>(plain - at)) == nullptr;
+    // The discarded text holds no line end but perhaps its last byte.
+    const bool plain_read =
+        plain_scan::steps<"%d %f %f", 0, 0>(plain, line_end, values) &&
+        (plain < line_end ||
+         (line_end > at && line_end[-1] != '\n' &&
+          std::memchr(line_end, '\n', static_cast<size_t>(plain - line_end)) == nullptr));
     if (plain_read || (read_number(at, end, line.index) && read_number(at, end, line.uv[0]) &&
                        read_number(at, end, line.uv[1])))
         state.tvertex_lines.push_back(line);
