@@ -22,7 +22,6 @@ ase_options options;
 // What the latest handler read, for the material reader under -materials;
 // each handler that the material reader hears of sets its fields every time.
 struct handler_values {
-    bool noted = false;        // a handler whose values the material reader takes
     bool further_mesh = false; // *MESH_NUMVERTEX started a second or later mesh
     int32_t record = -1;       // the record number it stored, or -1
     bool read = false;         // it read its count or offset
@@ -112,7 +111,6 @@ bool read_count(text_scanner& s, int32_t& count) {
 
 // The keyword itself starts a mesh, whether or not a count follows.
 void read_num_vertex(text_scanner& s) {
-    last_read.noted = true;
     last_read.further_mesh = store.mesh_loaded == 1;
     if (store.mesh_loaded == 1) {
         if (!options.all_meshes) {
@@ -136,7 +134,6 @@ void read_num_vertex(text_scanner& s) {
 }
 
 void read_num_faces(text_scanner& s) {
-    last_read.noted = true;
     int32_t count;
     if (!read_count(s, count))
         return;
@@ -160,7 +157,6 @@ void read_vertex(text_scanner& s) {
 }
 
 void read_face(text_scanner& s) {
-    last_read.noted = true;
     last_read.record =
         read_triple<"%i:\tA:\t%d B:\t%d C:\t%d">(s, "%i:", "\tA:\t%d B:\t%d C:\t%d", store.f_list,
                                                  part.first_face, part.faces, &f_data::vert);
@@ -178,7 +174,6 @@ void read_num_tvertex(text_scanner& s) {
     part.tfaces = tfaces;
     if (got_n)
         part.tvertices = n;
-    last_read.noted = true;
     last_read.read = got_n;
     last_read.count = n;
     const int got = scan(s, "%f %f", &st[0], &st[1]);
@@ -191,7 +186,6 @@ void read_num_tvertex(text_scanner& s) {
 }
 
 void read_tface(text_scanner& s) {
-    last_read.noted = true;
     last_read.record = read_triple<"%i%i %i %i">(s, "%i", "%i %i %i", store.t_list, part.first_face,
                                                  part.tfaces, &t_face::tvert);
 }
@@ -208,7 +202,6 @@ d_data* offset_vertex() {
 void read_u_offset(text_scanner& s) {
     float r = 0;
     d_data* vertex = offset_vertex();
-    last_read.noted = true;
     last_read.read = scan(s, "%f", &r) == 1;
     last_read.offset = r;
     if (last_read.read && vertex != nullptr)
@@ -218,7 +211,6 @@ void read_u_offset(text_scanner& s) {
 void read_v_offset(text_scanner& s) {
     float r = 0;
     d_data* vertex = offset_vertex();
-    last_read.noted = true;
     last_read.read = scan(s, "%f", &r) == 1;
     last_read.offset = r;
     if (last_read.read && vertex != nullptr)
@@ -325,7 +317,7 @@ keyword_handler find_handler(const char* token, size_t length) {
     }
 }
 
-// Tells the material reader what a handler just read.
+// Tells the material reader what a handler just read, where it needs that.
 void note_handler(const text_scanner& s, keyword_handler handler) {
     if (handler == read_face)
         note_face(s, last_read.record);
@@ -337,29 +329,8 @@ void note_handler(const text_scanner& s, keyword_handler handler) {
         note_face_count();
     else if (handler == read_num_tvertex)
         note_tvertex_count(last_read.read, last_read.count);
-    else
+    else if (handler == read_u_offset || handler == read_v_offset)
         note_uvw_offset(handler == read_u_offset ? 0 : 1, last_read.read, last_read.offset);
-}
-
-// The dispatch loop under -materials: the same handlers on the same tokens,
-// and every other token discarded with the same bytes, by the material
-// reader, which takes what it needs from them.
-void scan_with_materials(text_scanner& s) {
-    start_material_read();
-    for (std::string_view token; !(token = scan_token(s)).empty();) {
-        keyword_handler handler = find_handler(token.data(), token.size());
-        if (handler == nullptr) {
-            read_material_token(s, token);
-            continue;
-        }
-        last_read.noted = false;
-        handler(s);
-        if (last_read.noted)
-            note_handler(s, handler);
-    }
-    if (options.all_meshes)
-        close_mesh();
-    finish_material_read();
 }
 
 // The stream's length, or -1 when it cannot be measured (a pipe).
@@ -417,18 +388,29 @@ void scan_ase(std::FILE* stream, const char* path, const ase_options& scan_optio
     scan_start(scanner, stream, path);
     // Every record needs at least one character of the file.
     store.record_limit = length < 0 ? INT32_MAX : scanner.wide_text ? length / 2 : length;
-    if (options.materials) {
-        scan_with_materials(scanner);
-    } else {
-        for (std::string_view token; !(token = scan_token(scanner)).empty();) {
-            if (keyword_handler handler = find_handler(token.data(), token.size()))
-                handler(scanner);
+    // Under -materials the same handlers run on the same tokens, and every
+    // other token is discarded with the same bytes by the material reader,
+    // which takes what it needs from them. One loop for both, so that the
+    // keyword lookup stays inlined in it.
+    if (options.materials)
+        start_material_read();
+    for (std::string_view token; !(token = scan_token(scanner)).empty();) {
+        keyword_handler handler = find_handler(token.data(), token.size());
+        if (handler == nullptr) {
+            if (options.materials)
+                read_material_token(scanner, token);
             else
                 discard_line(scanner);
+            continue;
         }
-        if (options.all_meshes)
-            close_mesh();
+        handler(scanner);
+        if (options.materials)
+            note_handler(scanner, handler);
     }
+    if (options.all_meshes)
+        close_mesh();
+    if (options.materials)
+        finish_material_read();
     if (copy != nullptr)
         std::fclose(copy);
 }
