@@ -19,10 +19,12 @@ mesh_store_t& store = mesh_store;
 mesh_part& part = mesh_store.current_mesh;
 ase_options options;
 
-// What the latest handler read, for the material reader under -materials.
+// What the latest handler read, for the material reader under -materials;
+// each handler that the material reader hears of sets its fields every time.
 struct handler_values {
-    int32_t record = -1; // the record number it stored, or -1
-    bool read = false;   // it read its count or offset
+    bool further_mesh = false; // *MESH_NUMVERTEX started a second or later mesh
+    int32_t record = -1;       // the record number it stored, or -1
+    bool read = false;         // it read its count or offset
     int32_t count = 0;
     float offset = 0;
 };
@@ -109,6 +111,7 @@ bool read_count(text_scanner& s, int32_t& count) {
 
 // The keyword itself starts a mesh, whether or not a count follows.
 void read_num_vertex(text_scanner& s) {
+    last_read.further_mesh = store.mesh_loaded == 1;
     if (store.mesh_loaded == 1) {
         if (!options.all_meshes) {
             std::printf("Sorry. only have support for a single mesh\n");
@@ -314,43 +317,20 @@ keyword_handler find_handler(const char* token, size_t length) {
     }
 }
 
-// Tells the material reader what a handler just read.
-void note_handler(const text_scanner& s, keyword_handler handler, bool further_mesh) {
+// Tells the material reader what a handler just read, where it needs that.
+void note_handler(const text_scanner& s, keyword_handler handler) {
     if (handler == read_face)
         note_face(s, last_read.record);
     else if (handler == read_tface)
         note_tface(last_read.record);
     else if (handler == read_num_vertex)
-        note_mesh_start(further_mesh);
+        note_mesh_start(last_read.further_mesh);
     else if (handler == read_num_faces)
         note_face_count();
     else if (handler == read_num_tvertex)
         note_tvertex_count(last_read.read, last_read.count);
     else if (handler == read_u_offset || handler == read_v_offset)
         note_uvw_offset(handler == read_u_offset ? 0 : 1, last_read.read, last_read.offset);
-    else
-        note_other_handler();
-}
-
-// The dispatch loop under -materials: the same handlers on the same tokens,
-// and every other token discarded with the same bytes, by the material
-// reader, which takes what it needs from them.
-void scan_with_materials(text_scanner& s) {
-    start_material_read();
-    for (std::string_view token; !(token = scan_token(s)).empty();) {
-        keyword_handler handler = find_handler(token.data(), token.size());
-        if (handler == nullptr) {
-            read_material_token(s, token);
-            continue;
-        }
-        const bool further_mesh = handler == read_num_vertex && store.mesh_loaded == 1;
-        last_read = handler_values{};
-        handler(s);
-        note_handler(s, handler, further_mesh);
-    }
-    if (options.all_meshes)
-        close_mesh();
-    finish_material_read();
 }
 
 // The stream's length, or -1 when it cannot be measured (a pipe).
@@ -408,18 +388,29 @@ void scan_ase(std::FILE* stream, const char* path, const ase_options& scan_optio
     scan_start(scanner, stream, path);
     // Every record needs at least one character of the file.
     store.record_limit = length < 0 ? INT32_MAX : scanner.wide_text ? length / 2 : length;
-    if (options.materials) {
-        scan_with_materials(scanner);
-    } else {
-        for (std::string_view token; !(token = scan_token(scanner)).empty();) {
-            if (keyword_handler handler = find_handler(token.data(), token.size()))
-                handler(scanner);
+    // Under -materials the same handlers run on the same tokens, and every
+    // other token is discarded with the same bytes by the material reader,
+    // which takes what it needs from them. One loop for both, so that the
+    // keyword lookup stays inlined in it.
+    if (options.materials)
+        start_material_read();
+    for (std::string_view token; !(token = scan_token(scanner)).empty();) {
+        keyword_handler handler = find_handler(token.data(), token.size());
+        if (handler == nullptr) {
+            if (options.materials)
+                read_material_token(scanner, token);
             else
                 discard_line(scanner);
+            continue;
         }
-        if (options.all_meshes)
-            close_mesh();
+        handler(scanner);
+        if (options.materials)
+            note_handler(scanner, handler);
     }
+    if (options.all_meshes)
+        close_mesh();
+    if (options.materials)
+        finish_material_read();
     if (copy != nullptr)
         std::fclose(copy);
 }

@@ -4,11 +4,16 @@
 #include "mesh/mesh_store.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <string>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 material_table_t material_table;
@@ -19,6 +24,10 @@ namespace {
 // deeper than this is not read as a material, so that resolving a face
 // costs a bounded number of steps whatever the file nests.
 constexpr int32_t max_material_depth = 16;
+
+// A face line's *MESH_MTLID is looked for this far after its corners; a
+// longer line is searched part by part as its tokens discard it.
+constexpr ptrdiff_t max_face_line_bytes = 4096;
 
 // A quoted name is looked for this far past the discarded text, so that a
 // line of names cannot make each of its tokens search the whole buffer.
@@ -96,7 +105,10 @@ struct keyword_name {
     keyword id;
 };
 
+// The two that a mesh repeats come first.
 constexpr keyword_name keywords[] = {
+    {"*MESH_TVERT", keyword::tvertex},
+    {"*MESH_MTLID", keyword::material_id},
     {"*MATERIAL_LIST", keyword::material_list},
     {"*MATERIAL", keyword::material},
     {"*SUBMATERIAL", keyword::submaterial},
@@ -115,8 +127,6 @@ constexpr keyword_name keywords[] = {
     {"*HELPEROBJECT", keyword::object},
     {"*LIGHTOBJECT", keyword::object},
     {"*CAMERAOBJECT", keyword::object},
-    {"*MESH_TVERT", keyword::tvertex},
-    {"*MESH_MTLID", keyword::material_id},
 };
 
 constexpr std::string_view material_id_keyword = "*MESH_MTLID";
@@ -132,7 +142,7 @@ struct reading_state {
     std::vector<tface_line> tface_lines;
     std::vector<tvertex_line> tvertex_lines;
     int32_t ref_mesh = 0;   // the mesh a *MATERIAL_REF belongs to; -1 between objects
-    int32_t face_line = -1; // the face (in its mesh) whose line is being read
+    int32_t face_line = -1; // the face (in its mesh) whose long line is being discarded
 };
 
 reading_state state;
@@ -143,10 +153,11 @@ reading_state state;
 }
 
 keyword find_keyword(std::string_view token) {
-    if (token.empty() || token[0] != '*')
+    if (token.size() < 7 || token[0] != '*')
         return keyword::none;
     for (const keyword_name& name : keywords)
-        if (name.text == token)
+        if (name.text.size() == token.size() && name.text.back() == token.back() &&
+            name.text == token)
             return name.id;
     return keyword::none;
 }
@@ -157,9 +168,16 @@ const char* skip_blanks(const char* at, const char* end) {
     return at;
 }
 
-// Reads one number at `at` (blanks first); advances past it, or false.
+// Reads one number at `at` (blanks first); advances past it, or false. `end`
+// is the end of the buffer's data, where its NUL stands. The scanner's plain
+// path reads the usual short numbers; from_chars the rest.
 template <typename Number> bool read_number(const char*& at, const char* end, Number& value) {
     const char* start = skip_blanks(at, end);
+    constexpr char kind = std::is_same_v<Number, float> ? 'f' : 'd';
+    if (plain_scan::number<kind>(start, end, &value)) {
+        at = start;
+        return true;
+    }
     if (start < end && *start == '+')
         ++start;
     const auto [stop, error] = std::from_chars(start, end, value);
@@ -256,16 +274,61 @@ void count_braces(const char* at, const char* end) {
     }
 }
 
-void read_material_id(const char* at, const char* end) {
-    int32_t id;
-    if (read_number(at, end, id))
-        state.id_lines.push_back({state.face_line, id});
+// Where the number after the text's last *MESH_MTLID starts, or null.
+// Exporters write it last on the face's line, which is tried first; a
+// plain id there of up to four digits is read at once into `plain_id`
+// (which stays -1 otherwise).
+const char* after_last_material_id(const char* text, const char* end, int32_t& plain_id) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    const char* at = end;
+    while (at > text && blank(at[-1]))
+        --at;
+    const char* digits_end = at;
+    while (at > text && ((at[-1] >= '0' && at[-1] <= '9') || at[-1] == '-'))
+        --at;
+    const char* digits = at;
+    while (at > text && blank(at[-1]))
+        --at;
+    const size_t size = material_id_keyword.size();
+    if (static_cast<size_t>(at - text) >= size &&
+        std::memcmp(at - size, material_id_keyword.data(), size) == 0) {
+        const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+        if (digits < digits_end && digits_end - digits <= 4 &&
+            std::all_of(digits, digits_end, digit)) {
+            plain_id = 0;
+            for (const char* d = digits; d < digits_end; ++d)
+                plain_id = plain_id * 10 + (*d - '0');
+        }
+        return at;
+    }
+    const size_t found =
+        std::string_view(text, static_cast<size_t>(end - text)).rfind(material_id_keyword);
+    return found != std::string_view::npos ? text + found + size : nullptr;
 }
 
-void read_texture_vertex(const char* at, const char* end) {
+void read_material_id(int32_t face, int32_t plain_id, const char* at, const char* end) {
+    int32_t id = plain_id;
+    if (plain_id >= 0 || read_number(at, end, id))
+        state.id_lines.push_back({face, id});
+}
+
+// `line_end` ends the discarded line, `end` the buffer's data.
+void read_texture_vertex(const char* at, const char* line_end, const char* end) {
+    if (in_mapping_channel())
+        return;
     tvertex_line line;
-    if (!in_mapping_channel() && read_number(at, end, line.index) &&
-        read_number(at, end, line.uv[0]) && read_number(at, end, line.uv[1]))
+    // The usual plain numbers in one pass; a pass that crossed the line's
+    // end is read again number by number, which stops there.
+    const char* plain = at;
+    std::tuple<int32_t*, float*, float*> values(&line.index, &line.uv[0], &line.uv[1]);
+    // The discarded text holds no line end but perhaps its last byte.
+    const bool plain_read =
+        plain_scan::steps<"%d %f %f", 0, 0>(plain, line_end, values) &&
+        (plain < line_end ||
+         (line_end > at && line_end[-1] != '\n' &&
+          std::memchr(line_end, '\n', static_cast<size_t>(plain - line_end)) == nullptr));
+    if (plain_read || (read_number(at, end, line.index) && read_number(at, end, line.uv[0]) &&
+                       read_number(at, end, line.uv[1])))
         state.tvertex_lines.push_back(line);
 }
 
@@ -278,7 +341,7 @@ void read_float(block kind, float material_look::*field, const char* at, const c
 
 // A keyword's values, from the text after it: `at` to `end`, the discarded
 // line followed by what the buffer holds after it.
-void read_keyword(keyword id, const char* at, const char* end) {
+void read_keyword(keyword id, const char* at, const char* line_end, const char* end) {
     int32_t number;
     switch (id) {
     case keyword::material_list:
@@ -339,11 +402,11 @@ void read_keyword(keyword id, const char* at, const char* end) {
             state.meshes.back().material_ref = -1;
         break;
     case keyword::tvertex:
-        read_texture_vertex(at, end);
+        read_texture_vertex(at, line_end, end);
         break;
     case keyword::material_id:
         if (state.face_line >= 0)
-            read_material_id(at, end);
+            read_material_id(state.face_line, -1, at, end);
         break;
     case keyword::none:
         break;
@@ -449,8 +512,16 @@ void resolve_looks() {
                 : faces.size();
         const int32_t material =
             mesh.material_ref >= 0 ? find_child(state.nodes[0], mesh.material_ref) : -1;
-        for (size_t f = first; f < end; ++f)
-            faces[f].look = look_of(material, faces[f].look);
+        // Faces in a row mostly share their id.
+        int32_t last_id = 0;
+        int32_t last_look = -1;
+        for (size_t f = first; f < end; ++f) {
+            if (last_look < 0 || faces[f].look != last_id) {
+                last_id = faces[f].look;
+                last_look = look_of(material, last_id);
+            }
+            faces[f].look = last_look;
+        }
     }
 }
 
@@ -464,31 +535,35 @@ void start_material_read() {
 }
 
 void read_material_token(text_scanner& s, std::string_view token) {
+    const bool tracking = !state.blocks.empty() || state.pending != opener::none;
+    // Most tokens of a mesh are none of the material reader's business.
+    if (token[0] != '*' && state.face_line < 0 && !tracking) {
+        discard_line(s);
+        return;
+    }
     try {
         const keyword id = find_keyword(token);
-        if (!token.empty() && token[0] == '*')
+        if (token[0] == '*')
             state.pending = opener::none;
         // The token's text may move when discard_line refills the buffer.
-        const bool tracking = !state.blocks.empty() || state.pending != opener::none;
         if (tracking && id == keyword::none)
             count_braces(token.data(), token.data() + token.size());
-        const int64_t before = scan_offset(s);
+        const int64_t before = s.buffer_offset + static_cast<int64_t>(s.position);
         discard_line(s);
-        const auto discarded = static_cast<size_t>(scan_offset(s) - before);
+        const auto discarded =
+            static_cast<size_t>(s.buffer_offset + static_cast<int64_t>(s.position) - before);
         const char* text = s.buffer + s.position - discarded;
         const char* text_end = s.buffer + s.position;
         const char* data_end = s.buffer + s.length;
-        read_keyword(id, text, data_end);
+        read_keyword(id, text, text_end, data_end);
         if (!state.blocks.empty() || state.pending != opener::none)
             count_braces(text, text_end);
         else
             state.quoted = false;
-        if (state.face_line >= 0 && id != keyword::material_id) {
-            const std::string_view line(text, discarded);
-            const size_t found = line.find(material_id_keyword);
-            if (found != std::string_view::npos)
-                read_material_id(text + found + material_id_keyword.size(), data_end);
-        }
+        int32_t unused = -1;
+        if (state.face_line >= 0 && id != keyword::material_id)
+            if (const char* number = after_last_material_id(text, text_end, unused))
+                read_material_id(state.face_line, -1, number, data_end);
         if (discarded > 0 && text_end[-1] == '\n')
             state.face_line = -1;
     } catch (const std::exception&) {
@@ -515,22 +590,53 @@ void note_mesh_start(bool further_mesh) {
     }
 }
 
+// Room for `more` lines after the first `kept`, growing at least twofold so
+// that counts repeated or rising cost no more than their lines.
+template <typename Line> void make_room(std::vector<Line>& lines, size_t kept, int32_t more) {
+    lines.resize(kept);
+    const size_t wanted = kept + static_cast<size_t>(std::max(more, 0));
+    if (wanted > lines.capacity())
+        lines.reserve(std::max(wanted, 2 * lines.capacity()));
+}
+
 // The store clears the mesh's faces when their count comes again, so the
 // material ids read before go too.
 void note_face_count() {
     state.face_line = -1;
-    state.id_lines.resize(state.meshes.back().first_id_line);
+    try {
+        const mesh_record& mesh = state.meshes.back();
+        make_room(state.id_lines, mesh.first_id_line, mesh_store.current_mesh.faces);
+    } catch (const std::exception&) {
+        fail_memory();
+    }
 }
 
-// A face line that ends after its corners has no material id; the next
-// token, on a later line, must not give it one.
+// A face's *MESH_MTLID stands on its line after the corners: the rest of
+// the line is searched where the buffer holds it, without consuming it.
 void note_face(const text_scanner& s, int32_t face) {
-    state.face_line = face;
-    const char* at = s.buffer + s.position;
-    while (*at == ' ' || *at == '\t')
-        ++at;
-    if (*at == '\r' || *at == '\n')
-        state.face_line = -1;
+    state.face_line = -1;
+    if (face < 0)
+        return;
+    const char* rest = s.buffer + s.position;
+    const char* data_end = s.buffer + s.length;
+    const ptrdiff_t searched = std::min(data_end - rest, max_face_line_bytes);
+    const char* line_end =
+        static_cast<const char*>(std::memchr(rest, '\n', static_cast<size_t>(searched)));
+    if (line_end == nullptr) {
+        // The tokens that discard the rest of a longer line look further.
+        if (searched == max_face_line_bytes || !s.file_ended) {
+            state.face_line = face;
+            return;
+        }
+        line_end = rest + searched;
+    }
+    int32_t plain_id = -1;
+    if (const char* id = after_last_material_id(rest, line_end, plain_id))
+        try {
+            read_material_id(face, plain_id, id, data_end);
+        } catch (const std::exception&) {
+            fail_memory();
+        }
 }
 
 // A new count of texture vertices starts the mesh's texture faces afresh,
@@ -539,10 +645,14 @@ void note_tvertex_count(bool read, int32_t count) {
     state.face_line = -1;
     if (!read || in_mapping_channel())
         return;
-    mesh_record& mesh = state.meshes.back();
-    mesh.tvertices = allowed_tvertices(mesh.first_tvertex, count);
-    state.tface_lines.resize(mesh.first_tface_line);
-    state.tvertex_lines.resize(mesh.first_tvertex_line);
+    try {
+        mesh_record& mesh = state.meshes.back();
+        mesh.tvertices = allowed_tvertices(mesh.first_tvertex, count);
+        make_room(state.tface_lines, mesh.first_tface_line, mesh_store.current_mesh.tfaces);
+        make_room(state.tvertex_lines, mesh.first_tvertex_line, mesh.tvertices);
+    } catch (const std::exception&) {
+        fail_memory();
+    }
 }
 
 void note_tface(int32_t face) {
@@ -561,10 +671,6 @@ void note_uvw_offset(int axis, bool read, float offset) {
     state.face_line = -1;
     if (material_node* node = current_material(block::map_diffuse); node != nullptr && read)
         (axis == 0 ? node->look.u_offset : node->look.v_offset) = offset;
-}
-
-void note_other_handler() {
-    state.face_line = -1;
 }
 
 void finish_material_read() {

@@ -17,15 +17,15 @@ void start_material_read();
 // discarded text what the materials need.
 void read_material_token(text_scanner& scanner, std::string_view token);
 
-// After the reader's own handlers. `face` is the face record (numbered in
-// its mesh) that the line's handler stored, or -1 when it stored none.
+// After those of the reader's own handlers whose values the materials
+// need. `face` is the face record (numbered in its mesh) that the line's
+// handler stored, or -1 when it stored none.
 void note_mesh_start(bool further_mesh); // *MESH_NUMVERTEX; further_mesh: a second or later mesh
 void note_face_count();                  // *MESH_NUMFACES
 void note_face(const text_scanner& scanner, int32_t face); // *MESH_FACE
 void note_tvertex_count(bool read, int32_t count);         // *MESH_NUMTVERTEX
 void note_tface(int32_t face);                             // *MESH_TFACE
 void note_uvw_offset(int axis, bool read, float offset);   // *UVW_U_OFFSET (0), *UVW_V_OFFSET (1)
-void note_other_handler();
 
 // After the scan: makes the table's arrays, gives every face of the store
 // its look and the merged numbers of its corners' texture vertices, and

@@ -51,16 +51,15 @@ std::string mesh_header(int faces) {
 // A red textured material, and a Multi/Sub-Object whose sub-material 1 has
 // sub-materials of its own (three slots, two written). Three objects read
 // whole: the first picks sub-materials by id, once on a face line longer
-// than the reader discards at once, and has a lightmap channel; the
+// than the reader looks ahead, and has a lightmap channel; the
 // second uses the red material; the third names a material that is not in
 // the list.
 std::string material_model() {
-    // The reader discards 255 bytes after "AB:" and then reads *MESH_MTLID as
-    // a token of its own.
+    // Longer than the 4 KiB looked ahead after a face's corners: the tokens
+    // that discard the line, 255 bytes at a time, find its id.
     std::string long_smoothing = "1";
-    while (long_smoothing.size() < 223)
+    while (long_smoothing.size() < 5000)
         long_smoothing += ",1";
-    long_smoothing.resize(223);
     return "*MATERIAL_LIST {\n*MATERIAL_COUNT 2\n"
            "*MATERIAL 0 {\n*MATERIAL_NAME \"red \\\\ crate\"\n*MATERIAL_DIFFUSE 1.0 0.0 0.0\n"
            "*MAP_BUMP {\n*BITMAP \"bump.tga\"\n*UVW_U_TILING 9.0\n}\n"
