@@ -129,7 +129,7 @@ TEST(MaterialTextures, NamesResolveByCaseTailsExtensionsScriptsAndTextureFolders
     put(root, "Game/models/props/box/Crate_Diff.PNG", one_pixel_png());
     put(root, "Game/models/props/box/WOOD.tga", tga_of(two_halves(2, 2)));
     put(root, "Game/models/props/box/metal.JPG", jpeg_of(two_halves(8, 8)));
-    put(root, "Game/Models/textures/rope.bmp", bmp_of(two_halves(2, 2)));
+    put(root, "Game/models/TEXTURES/rope.bmp", bmp_of(two_halves(2, 2)));
     put(root, "Game/models/props/box/sign.png", one_pixel_png());
     put(root, "Game/textures/sign.png", one_pixel_png());
     put(root, "Game/Scripts/props.SHADER",
@@ -154,7 +154,7 @@ TEST(MaterialTextures, NamesResolveByCaseTailsExtensionsScriptsAndTextureFolders
         {{"crate_diff.png", "m"}, "Game/models/props/box/Crate_Diff.PNG"},
         {{"C:\\Users\\art\\Desktop\\Wood.TGA", "m"}, "Game/models/props/box/WOOD.tga"},
         {{"", "Models/Props/Box/metal"}, "Game/models/props/box/metal.JPG"},
-        {{"//base/models/textures/rope.tga", "m"}, "Game/Models/textures/rope.bmp"},
+        {{"//base/models/textures/rope.tga", "m"}, "Game/models/TEXTURES/rope.bmp"},
         // The whole path two folders up beats its bare name beside the model.
         {{"textures/sign.png", "m"}, "Game/textures/sign.png"},
         {{"", "textures/props/glow"}, "Game/textures/props_src/glow_d.tga"},
