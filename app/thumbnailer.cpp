@@ -1,11 +1,14 @@
 // aseview-thumbnailer: draws the model of an ASE file into a PNG, off-screen,
 // for file managers. Usage: aseview-thumbnailer SIZE INPUT OUTPUT.
+#include "image/material_textures.h"
 #include "image/png_file.h"
 #include "mesh/ase_reader.h"
+#include "mesh/materials.h"
 #include "mesh/mesh_store.h"
 #include "platform/gl.h"
 #include "platform/offscreen_gl.h"
 #include "platform/system.h"
+#include "render/material_draw.h"
 #include "render/model_fit.h"
 #include "render/scene.h"
 #include "state/viewer_state.h"
@@ -67,12 +70,13 @@ void check_model_file(const char* path) {
         refuse(model_refused, "the model %s is over 64 MiB, too large for a thumbnail", path);
 }
 
-// Every mesh of the file, centred and scaled into view, in the file's own
-// materials where the surface pass draws them, as the launcher shows the
-// model (-all -fit -materials); without a map file, the surface is untextured.
-void load_model(const char* path) {
+// Every mesh of the file, centred, scaled and stood upright, in the file's
+// own materials and the images found for them, as the launcher shows the
+// model (-all -fit -materials). Returns the decoded images, for the upload.
+material_texture_set load_model(const char* path) {
     ase_options options;
     options.all_meshes = true;
+    options.materials = true;
     load_ase(path, "", options);
     const model_box box = measure_model_box(mesh_store);
     if (box.corner_count == 0)
@@ -84,7 +88,9 @@ void load_model(const char* path) {
     viewer_state.all_meshes = 1;
     viewer_state.fit_view = 1;
     viewer_state.materials = 1;
-    viewer_state.use_texture = 0;
+    // A file manager's sandbox shows the thumbnailer the model alone, so
+    // images beside it are found only outside one.
+    return load_material_textures(material_texture_requests(material_table), path, {});
 }
 
 // The drawn frame's RGBA pixels with the rows from the top, as PNG wants them.
@@ -108,12 +114,15 @@ int main(int argc, char** argv) {
         refuse(usage_refused, "usage: aseview-thumbnailer SIZE INPUT OUTPUT");
     const int size = parse_size(argv[1]);
     check_model_file(argv[2]);
-    load_model(argv[2]);
+    material_texture_set textures = load_model(argv[2]);
 
     std::string failure;
     if (!open_offscreen_gl(size, size, failure))
         refuse(output_failed, "no OpenGL without a display: %s", failure.c_str());
     init_scene_state();
+    material_batches = build_material_batches(
+        mesh_store, material_table,
+        look_textures(material_table, textures, upload_material_textures(textures)));
     draw_model_view(size, size);
     const std::vector<uint8_t> pixels = read_frame(size);
     const bool drawn = glGetError() == GL_NO_ERROR;

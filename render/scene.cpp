@@ -61,20 +61,34 @@ void turn_upright() {
     glMultMatrixf(stored_to_upright);
 }
 
+namespace {
+
+// The drags' turns and smear, before the texture set-up of a frame.
+void turn_by_drags() {
+    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
+    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
+    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
+}
+
+// The model's own units to the view's, and under "-fit" the upright view.
+void scale_to_view() {
+    glScalef(0.03f, 0.03f, 0.03f);
+    if (viewer_state.fit_view != 0)
+        turn_upright();
+}
+
+} // namespace
+
 // The model-view matrix holds the camera and the idle spin's accumulated
 // turns; the frame builds on it and restores it, so the spin survives.
 void on_display() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();
-    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
-    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
-    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
+    turn_by_drags();
     glBindTexture(GL_TEXTURE_2D, viewer_state.texture_id);
     glEnable(GL_TEXTURE_GEN_S);
     glEnable(GL_TEXTURE_GEN_T);
-    glScalef(0.03f, 0.03f, 0.03f);
-    if (viewer_state.fit_view != 0)
-        turn_upright();
+    scale_to_view();
     draw_mesh();
     glPopMatrix();
     glDisable(GL_TEXTURE_GEN_S);
@@ -102,16 +116,14 @@ void set_frame_view(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-// The model transform follows on_display's, so that a picture shows the
-// model as the frame does; the environment texture is left out.
+// The model transform is on_display's, so that a picture shows the model as
+// the frame does; the environment texture is left out.
 void draw_model_view(int width, int height) {
     on_reshape(width, height);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();
-    glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
-    glRotatef(viewer_state.rot_x_angle, 1.0f, 0.0f, 0.0f);
-    glScalef(viewer_state.scale_x, viewer_state.scale_y, 1.0f);
-    glScalef(0.03f, 0.03f, 0.03f);
+    turn_by_drags();
+    scale_to_view();
     draw_surface_pass();
     glPopMatrix();
 }
