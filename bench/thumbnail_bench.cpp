@@ -6,6 +6,8 @@
 // sandbox, in a private Xvfb, since f3d needs a display). f3d and assimp are
 // optional: without them that column is skipped with a note.
 // Usage: thumbnail_bench [-rounds N] [-size PIXELS] MODEL...
+#include "tools/file_manager_sandbox.h"
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -75,44 +77,11 @@ bool on_path(const char* program) {
 // read-only /usr, the model read-only and only the output folder writable.
 std::vector<std::string> in_sandbox(const std::string& program, const std::string& model,
                                     const std::string& output_folder) {
-    return {"bwrap",
-            "--unshare-all",
-            "--die-with-parent",
-            "--new-session",
-            "--clearenv",
-            "--setenv",
-            "PATH",
-            "/usr/bin:/bin",
-            "--ro-bind",
-            "/usr",
-            "/usr",
-            "--symlink",
-            "usr/lib",
-            "/lib",
-            "--symlink",
-            "usr/lib64",
-            "/lib64",
-            "--symlink",
-            "usr/bin",
-            "/bin",
-            "--ro-bind-try",
-            "/etc/ld.so.cache",
-            "/etc/ld.so.cache",
-            "--proc",
-            "/proc",
-            "--dev",
-            "/dev",
-            "--tmpfs",
-            "/tmp",
-            "--ro-bind",
-            program,
-            program,
-            "--ro-bind",
-            model,
-            model,
-            "--bind",
-            output_folder,
-            output_folder};
+    std::vector<std::string> command = {"bwrap"};
+    for (std::string& argument : file_manager_sandbox(program, model))
+        command.push_back(std::move(argument));
+    command.insert(command.end(), {"--bind", output_folder, output_folder});
+    return command;
 }
 
 // A private X server for f3d, numbered by the server itself; the display

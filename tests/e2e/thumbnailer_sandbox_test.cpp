@@ -5,6 +5,7 @@
 
 #include "support/temp_dir.h"
 #include "support/viewer_process.h"
+#include "tools/file_manager_sandbox.h"
 
 #include <algorithm>
 #include <chrono>
@@ -77,41 +78,7 @@ class ThumbnailerSandbox : public ::testing::Test {
     }
 
     std::vector<std::string> sandbox() const {
-        const std::string binary = THUMBNAILER_BINARY;
-        return {"--unshare-all",
-                "--die-with-parent",
-                "--new-session",
-                "--clearenv",
-                "--setenv",
-                "PATH",
-                "/usr/bin:/bin",
-                "--ro-bind",
-                "/usr",
-                "/usr",
-                "--symlink",
-                "usr/lib",
-                "/lib",
-                "--symlink",
-                "usr/lib64",
-                "/lib64",
-                "--symlink",
-                "usr/bin",
-                "/bin",
-                "--ro-bind-try",
-                "/etc/ld.so.cache",
-                "/etc/ld.so.cache",
-                "--proc",
-                "/proc",
-                "--dev",
-                "/dev",
-                "--tmpfs",
-                "/tmp",
-                "--ro-bind",
-                binary,
-                binary,
-                "--ro-bind",
-                input.path(),
-                input.path()};
+        return file_manager_sandbox(THUMBNAILER_BINARY, input.path());
     }
 
     int run_bwrap(const std::vector<std::string>& arguments, double timeout) {
