@@ -5,7 +5,6 @@
 #include "render/drawn_position.h"
 #include "render/material_draw.h"
 #include "render/model_fit.h"
-#include "render/overlay.h"
 #include "state/viewer_state.h"
 
 namespace {
@@ -91,6 +90,8 @@ template <bool fitted> void draw_normal_faces() {
     }
 }
 
+} // namespace
+
 void draw_normals() {
     smooth_lines();
     glLineWidth(3.0f);
@@ -99,8 +100,6 @@ void draw_normals() {
     else
         draw_normal_faces<false>();
 }
-
-} // namespace
 
 void smooth_lines() {
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
@@ -127,12 +126,4 @@ void draw_surface_pass() {
     }
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
-}
-
-void draw_mesh() {
-    draw_surface_pass();
-    draw_stats();
-    if (viewer_state.draw_normals != 0)
-        draw_normals();
-    draw_hint();
 }

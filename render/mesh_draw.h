@@ -12,5 +12,9 @@ void draw_mesh();
 // texturing off.
 void draw_surface_pass();
 
+// The normals pass alone (if draw_normals): each corner's vertex normal as
+// a segment, under the current model transform.
+void draw_normals();
+
 // Blending for antialiased lines, as the passes and the wireframe mode use it.
 void smooth_lines();

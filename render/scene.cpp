@@ -5,7 +5,7 @@
 #include "render/mesh_draw.h"
 #include "state/viewer_state.h"
 
-#include <GL/glut.h>
+#include <GL/glu.h>
 
 bool init_scene(tga_load_failure& map_failure) {
     if (!init_env_texture(map_failure))
@@ -61,8 +61,6 @@ void turn_upright() {
     glMultMatrixf(stored_to_upright);
 }
 
-namespace {
-
 // The drags' turns and smear, before the texture set-up of a frame.
 void turn_by_drags() {
     glRotatef(viewer_state.rot_y_angle, 0.0f, 1.0f, 0.0f);
@@ -75,25 +73,6 @@ void scale_to_view() {
     glScalef(0.03f, 0.03f, 0.03f);
     if (viewer_state.fit_view != 0)
         turn_upright();
-}
-
-} // namespace
-
-// The model-view matrix holds the camera and the idle spin's accumulated
-// turns; the frame builds on it and restores it, so the spin survives.
-void on_display() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glPushMatrix();
-    turn_by_drags();
-    glBindTexture(GL_TEXTURE_2D, viewer_state.texture_id);
-    glEnable(GL_TEXTURE_GEN_S);
-    glEnable(GL_TEXTURE_GEN_T);
-    scale_to_view();
-    draw_mesh();
-    glPopMatrix();
-    glDisable(GL_TEXTURE_GEN_S);
-    glDisable(GL_TEXTURE_GEN_T);
-    glutSwapBuffers();
 }
 
 // Reloading the camera also discards the idle spin's accumulated turns.

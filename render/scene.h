@@ -18,6 +18,12 @@ void init_scene_state();
 // transforms, so the drags, smear and spin act on the upright view.
 void turn_upright();
 
+// A frame's model transform in two steps, around the environment texture's
+// set-up: the drags' turns and smear, then the model's units to the view's
+// with the upright view under "-fit".
+void turn_by_drags();
+void scale_to_view();
+
 // GLUT display callback: draws one frame and swaps the buffers.
 void on_display();
 

@@ -202,6 +202,9 @@ check_installed_thumbnailer() {
     size=$(file -b "$output/simple.png")
     [[ $size == "PNG image data, 128 x 128, 8-bit/color RGBA"* ]] ||
         fail "the installed thumbnailer wrote: $size"
+    # It draws without a window, so it needs neither GLUT nor X11.
+    ! readelf -d "$prefix/bin/aseview-thumbnailer" | grep -Eq 'libglut|libX11' ||
+        fail "the installed thumbnailer needs GLUT or X11"
     echo "installed thumbnailer in bwrap: $size"
 }
 
