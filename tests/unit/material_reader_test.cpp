@@ -120,7 +120,7 @@ TEST_F(MaterialReader, FacesTakeTheirMeshsMaterialAndSubMaterialById) {
     ASSERT_EQ(table.tvertices.size(), 5u) << "the lightmap channel adds no texture vertices";
     EXPECT_FLOAT_EQ(table.tvertices[1][1], 0.4f);
     EXPECT_FLOAT_EQ(table.tvertices[4][0], 0.7f);
-    const auto corners = [&table](size_t face) {
+    const auto corners = [&](size_t face) {
         const int32_t* t = table.faces[face].tvert;
         return std::vector<int32_t>{t[0], t[1], t[2]};
     };
